@@ -10,7 +10,8 @@ namespace ravlen::fmt {
 
 // Rounds to the nearest whole number, halves to the even neighbour (2.5 -> 2, 3.5 -> 4).
 double roundHalfEven(double value);
-// Rounds to `decimals` places, halves to even, judged on the decimal text of the value.
+// Rounds to `decimals` places, halves to even, judged on the shortest decimal text of the
+// value (so 0.125 -> 0.12 and 2.675 -> 2.68, as the user reads them).
 double roundHalfEven(double value, int decimals);
 
 // Conversions to 16- and 32-bit integers with halves to even; out of range or NaN throws

@@ -1,1 +1,132 @@
 #include "core/prompter.h"
+
+#include <cstdio>
+
+namespace ravlen {
+
+QString defaultPromptTitle() {
+    return QStringLiteral("RAVLEN PACS Viewer");
+}
+
+QString qtFilterFromBar(const QString &barFilter) {
+    const QStringList parts = barFilter.split(QLatin1Char('|'));
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts.at(i + 1);
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        out << parts.at(i) + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+int ScriptedPrompter::message(const QString &text, Icon icon, int buttons, const QString &title,
+                              QWidget *) {
+    records.push_back({Record::Message, text, title, icon, buttons});
+    if (!buttonAnswers.empty()) {
+        const int answer = buttonAnswers.front();
+        buttonAnswers.pop_front();
+        return answer;
+    }
+    for (int b : {Ok, Yes, No, Cancel}) {
+        if (buttons & b) {
+            return b;
+        }
+    }
+    return Ok;
+}
+
+QString ScriptedPrompter::input(const QString &prompt, const QString &title,
+                                const QString &defaultText, QWidget *) {
+    records.push_back({Record::Input, prompt, title, Icon::None, 0});
+    if (!inputAnswers.empty()) {
+        QString answer = inputAnswers.front();
+        inputAnswers.pop_front();
+        return answer;
+    }
+    return defaultText;
+}
+
+QStringList ScriptedPrompter::openFiles(const QString &title, const QString &, bool,
+                                        const QString &, QWidget *) {
+    records.push_back({Record::Open, title, title, Icon::None, 0});
+    if (fileAnswers.empty()) {
+        return {};
+    }
+    QStringList answer = fileAnswers.front();
+    fileAnswers.pop_front();
+    return answer;
+}
+
+QString ScriptedPrompter::saveFile(const QString &title, const QString &, const QString &,
+                                   QWidget *) {
+    records.push_back({Record::Save, title, title, Icon::None, 0});
+    if (fileAnswers.empty()) {
+        return {};
+    }
+    QStringList answer = fileAnswers.front();
+    fileAnswers.pop_front();
+    return answer.value(0);
+}
+
+QStringList ScriptedPrompter::messages() const {
+    QStringList out;
+    for (const Record &r : records) {
+        if (r.kind == Record::Message) {
+            out << r.text;
+        }
+    }
+    return out;
+}
+
+namespace {
+
+// Without a ui library (command-line use), messages go to stderr and questions take their
+// defaults, so nothing waits for an answer nobody can give.
+class StderrPrompter : public Prompter {
+public:
+    int message(const QString &text, Icon, int buttons, const QString &, QWidget *) override {
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        return (buttons & Ok) ? Ok : (buttons & Yes) ? Yes : (buttons & No) ? No : Cancel;
+    }
+    QString input(const QString &, const QString &, const QString &defaultText,
+                  QWidget *) override {
+        return defaultText;
+    }
+    QStringList openFiles(const QString &, const QString &, bool, const QString &,
+                          QWidget *) override {
+        return {};
+    }
+    QString saveFile(const QString &, const QString &, const QString &, QWidget *) override {
+        return {};
+    }
+};
+
+std::unique_ptr<Prompter> (*&factory())() {
+    static std::unique_ptr<Prompter> (*f)() = nullptr;
+    return f;
+}
+
+std::unique_ptr<Prompter> &globalPrompter() {
+    static std::unique_ptr<Prompter> p;
+    return p;
+}
+
+} // namespace
+
+Prompter &prompter() {
+    auto &p = globalPrompter();
+    if (!p) {
+        p = factory() ? factory()() : std::make_unique<StderrPrompter>();
+    }
+    return *p;
+}
+
+void setPrompter(std::unique_ptr<Prompter> p) {
+    globalPrompter() = std::move(p);
+}
+
+void setDefaultPrompterFactory(std::unique_ptr<Prompter> (*f)()) {
+    factory() = f;
+}
+
+} // namespace ravlen

@@ -24,7 +24,7 @@ public:
 // (or a given folder), written at once on every save.
 class FileSettingsStore : public SettingsStore {
 public:
-    FileSettingsStore();                              // the user's config folder
+    FileSettingsStore();                               // the user's config folder
     explicit FileSettingsStore(const QString &folder); // tests and tools
     QString get(const QString &application, const QString &section, const QString &key,
                 const QString &defaultValue = QString()) const override;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QRectF>
 #include <QSize>
 
 #include <cstdint>
@@ -70,6 +71,7 @@ struct RenderRequest {
     double width = 1.0;
     const VoiLut *voiLut = nullptr; // used instead of the window when set
     QSize target;                    // empty: the image's own size
+    QRectF source;                   // image pixels shown in the target; empty: the whole image
     Filter filter = Filter::Bilinear;
 };
 

@@ -1,0 +1,121 @@
+#include "toolkit/resample.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace ravlen::toolkit {
+
+namespace {
+
+// Keys' cubic convolution with a = -0.5 (Catmull-Rom): exact at the samples, so an image drawn
+// at its own size is unchanged; its undershoot is clipped when the result is stored.
+void cubicWeights(float f, float *w) {
+    const float f2 = f * f;
+    const float f3 = f2 * f;
+    w[0] = -0.5f * f3 + f2 - 0.5f * f;
+    w[1] = 1.5f * f3 - 2.5f * f2 + 1.0f;
+    w[2] = -1.5f * f3 + 2.0f * f2 + 0.5f * f;
+    w[3] = 0.5f * f3 - 0.5f * f2;
+}
+
+} // namespace
+
+AxisTaps axisTaps(int sourceLength, double start, double extent, int outputLength, Filter filter) {
+    AxisTaps t;
+    t.taps = filter == Filter::Nearest ? 1 : filter == Filter::Bilinear ? 2 : 4;
+    if (outputLength <= 0) {
+        return t;
+    }
+    const auto n = static_cast<std::size_t>(outputLength);
+    t.index.assign(n * t.taps, 0);
+    t.weight.assign(n * t.taps, 0.0f);
+    if (sourceLength <= 0 || !(extent > 0.0) || !std::isfinite(start) || !std::isfinite(extent)) {
+        return t;
+    }
+    const double step = extent / outputLength;
+    const int last = sourceLength - 1;
+    // Beyond a few pixels off the edge every tap clamps to the edge anyway; bounding the
+    // coordinate first keeps the conversion to int defined for any rectangle.
+    const double lo = -4.0;
+    const double hi = sourceLength + 4.0;
+    t.begin = outputLength;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double s = start + (static_cast<double>(i) + 0.5) * step;
+        if (s >= 0.0 && s < sourceLength) {
+            // Centres grow with i, so those on the source form one run.
+            t.begin = std::min(t.begin, static_cast<int>(i));
+            t.end = static_cast<int>(i) + 1;
+        }
+        int *idx = &t.index[i * t.taps];
+        float *w = &t.weight[i * t.taps];
+        if (filter == Filter::Nearest) {
+            idx[0] = std::clamp(static_cast<int>(std::floor(std::clamp(s, lo, hi))), 0, last);
+            w[0] = 1.0f;
+            continue;
+        }
+        // Interpolating filters work between pixel centres, which sit at k + 0.5.
+        const double u = std::clamp(s - 0.5, lo, hi);
+        const double base = std::floor(u);
+        const auto f = static_cast<float>(u - base);
+        const int k = static_cast<int>(base);
+        if (filter == Filter::Bilinear) {
+            idx[0] = std::clamp(k, 0, last);
+            idx[1] = std::clamp(k + 1, 0, last);
+            w[0] = 1.0f - f;
+            w[1] = f;
+        } else {
+            for (int m = 0; m < 4; ++m) {
+                idx[m] = std::clamp(k - 1 + m, 0, last);
+            }
+            cubicWeights(f, w);
+        }
+    }
+    return t;
+}
+
+QRect fitIntoCell(QSizeF image, QSize cell) {
+    if (image.isEmpty() || cell.isEmpty()) {
+        return {};
+    }
+    const double scale = std::min(static_cast<double>(cell.width()) / image.width(),
+                                  static_cast<double>(cell.height()) / image.height());
+    const int w = std::clamp(static_cast<int>(std::lround(image.width() * scale)), 1, cell.width());
+    const int h =
+        std::clamp(static_cast<int>(std::lround(image.height() * scale)), 1, cell.height());
+    return {(cell.width() - w) / 2, (cell.height() - h) / 2, w, h};
+}
+
+namespace {
+
+template <int Channels> struct QImageSource {
+    const QImage *image;
+    struct Row {
+        const std::uint8_t *p;
+        std::uint8_t operator()(int x, int c) const { return p[x * Channels + c]; }
+    };
+    Row row(int y) const { return {image->constScanLine(y)}; }
+};
+
+} // namespace
+
+QImage resampleImage(const QImage &image, const QRectF &source, QSize target, Filter filter) {
+    const bool grey = image.format() == QImage::Format_Grayscale8;
+    if (image.isNull() || (!grey && image.format() != QImage::Format_RGB888) || target.isEmpty()) {
+        return {};
+    }
+    QImage out(target, image.format());
+    if (out.isNull()) {
+        return {};
+    }
+    const QRectF rect = source.isEmpty() ? QRectF(QPointF(0, 0), QSizeF(image.size())) : source;
+    if (grey) {
+        resampleInto<1>(QImageSource<1>{&image}, image.width(), image.height(), rect, out.bits(),
+                        out.width(), out.height(), out.bytesPerLine(), filter);
+    } else {
+        resampleInto<3>(QImageSource<3>{&image}, image.width(), image.height(), rect, out.bits(),
+                        out.width(), out.height(), out.bytesPerLine(), filter);
+    }
+    return out;
+}
+
+} // namespace ravlen::toolkit

@@ -87,6 +87,50 @@ template <typename T> std::pair<T, T> scanMinMax(const PixelFrame &frame) {
     return {lo, hi};
 }
 
+template <typename T>
+std::pair<std::uint16_t, std::uint16_t> scanLutMinMax(const PixelFrame &frame,
+                                                      const ModalityTransform::Lut &lut) {
+    const T *p = samples<T>(frame);
+    const std::size_t n = static_cast<std::size_t>(frame.columns) * frame.rows;
+    const auto last = static_cast<std::int64_t>(lut.data.size()) - 1;
+    std::uint16_t lo = 0xFFFF;
+    std::uint16_t hi = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint16_t v = lut.data[static_cast<std::size_t>(
+            std::clamp<std::int64_t>(std::int64_t(p[i]) - lut.firstMapped, 0, last))];
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+    }
+    return {lo, hi};
+}
+
+ValueRange lutMinMax(const PixelFrame &frame, const ModalityTransform::Lut &lut) {
+    std::pair<std::uint16_t, std::uint16_t> r{0, 0};
+    switch (frame.sample) {
+    case PixelFrame::Sample::U8:
+        r = scanLutMinMax<std::uint8_t>(frame, lut);
+        break;
+    case PixelFrame::Sample::S8:
+        r = scanLutMinMax<std::int8_t>(frame, lut);
+        break;
+    case PixelFrame::Sample::U16:
+        r = scanLutMinMax<std::uint16_t>(frame, lut);
+        break;
+    case PixelFrame::Sample::S16:
+        r = scanLutMinMax<std::int16_t>(frame, lut);
+        break;
+    case PixelFrame::Sample::U32:
+        r = scanLutMinMax<std::uint32_t>(frame, lut);
+        break;
+    case PixelFrame::Sample::S32:
+        r = scanLutMinMax<std::int32_t>(frame, lut);
+        break;
+    case PixelFrame::Sample::Rgb8:
+        break;
+    }
+    return {static_cast<double>(r.first), static_cast<double>(r.second)};
+}
+
 std::pair<std::int64_t, std::int64_t> storedMinMax(const PixelFrame &frame) {
     switch (frame.sample) {
     case PixelFrame::Sample::U8:
@@ -315,13 +359,8 @@ ValueRange modalityRange(const PixelFrame &frame, const ModalityTransform &trans
         const double b = static_cast<double>(hi) * slope + intercept;
         return {std::min(a, b), std::max(a, b)};
     }
-    // A LUT need not be monotonic: take the entries the stored range can reach.
-    const auto &lut = *transform.lut;
-    const auto last = static_cast<std::int64_t>(lut.data.size()) - 1;
-    const std::int64_t from = std::clamp<std::int64_t>(lo - lut.firstMapped, 0, last);
-    const std::int64_t to = std::clamp<std::int64_t>(hi - lut.firstMapped, 0, last);
-    const auto [mn, mx] = std::minmax_element(lut.data.begin() + from, lut.data.begin() + to + 1);
-    return {static_cast<double>(*mn), static_cast<double>(*mx)};
+    // A LUT need not be monotonic: map each pixel and take the extremes of what comes out.
+    return lutMinMax(frame, *transform.lut);
 }
 
 WindowSetting minMaxWindow(const PixelFrame &frame, const ModalityTransform &transform) {

@@ -197,10 +197,10 @@ TEST(MinMaxWindow, SpansTheModalityValuesOfTheFrame) {
         t.intercept = c.intercept;
         EXPECT_EQ(minMaxWindow(f, t), c.expected) << c.name;
     }
-    // Through a modality LUT the window spans the entries the stored values reach.
+    // Through a modality LUT the window spans the entries the pixels use.
     ModalityTransform mlut;
-    mlut.lut = ModalityTransform::Lut{0, 16, {900, 50, 400, 7000}};
-    const auto f = makeFrame<std::uint8_t>(Sample::U8, 2, 1, {1, 2});
+    mlut.lut = ModalityTransform::Lut{0, 16, {900, 50, 7000, 400}};
+    const auto f = makeFrame<std::uint8_t>(Sample::U8, 2, 1, {1, 3});
     EXPECT_EQ(minMaxWindow(f, mlut), (WindowSetting{225.5, 351}));
 
     // The min-max window shows the minimum black and the maximum white.

@@ -369,6 +369,21 @@ WindowSetting minMaxWindow(const PixelFrame &frame, const ModalityTransform &tra
     return {(r.min + r.max + 1.0) / 2.0, r.max - r.min + 1.0};
 }
 
+Filter chooseFilter(double scale, int magnificationMethod, int minificationMethod) {
+    if (scale >= 1.0) {
+        switch (magnificationMethod) {
+        case 1:
+            return Filter::Nearest;
+        case 2:
+        case 3:
+            return Filter::Bicubic;
+        default:
+            return Filter::Bilinear;
+        }
+    }
+    return minificationMethod == 1 ? Filter::Nearest : Filter::Average;
+}
+
 // ---- rendering -----------------------------------------------------------------------------
 
 namespace {

@@ -32,6 +32,12 @@ ValueRange modalityRange(const PixelFrame &frame, const ModalityTransform &trans
 // value as black and its highest as white (center (min + max + 1) / 2, width max - min + 1).
 WindowSetting minMaxWindow(const PixelFrame &frame, const ModalityTransform &transform);
 
+// The filter a tile draws with at `scale` output pixels per image pixel: above 1 it follows the
+// image's magnification method (1 replicate, 2 B-spline, 3 cubic spline), below 1 its
+// minification method (1 pixel values, 4 moving average). Unset methods (0) give bilinear
+// magnification and moving-average minification.
+Filter chooseFilter(double scale, int magnificationMethod, int minificationMethod);
+
 namespace detail {
 
 // Turns one stored value into its grey level: modality transform, then the window or VOI LUT,

@@ -49,8 +49,8 @@ struct ModalityTransform {
     double slope = 1.0;
     double intercept = 0.0;
     struct Lut {
-        int firstMapped = 0;  // stored value mapped to data[0]
-        int bits = 16;        // bits of each LUT entry
+        int firstMapped = 0; // stored value mapped to data[0]
+        int bits = 16;       // bits of each LUT entry
         std::vector<std::uint16_t> data;
     };
     std::optional<Lut> lut;
@@ -63,15 +63,18 @@ struct VoiLut {
     std::vector<std::uint16_t> data;
 };
 
-enum class Filter { Nearest, Bilinear, Bicubic };
+// How a resized picture takes its pixels from the image: the pixel under each output pixel, an
+// interpolation between the nearest 2x2 or 4x4 pixels, or (when shrinking) the area-weighted
+// mean of the pixels each output pixel covers.
+enum class Filter { Nearest, Bilinear, Bicubic, Average };
 
 // What the pipeline needs besides the frame: the chosen window (or VOI LUT) and the output.
 struct RenderRequest {
     double center = 0.0;
     double width = 1.0;
     const VoiLut *voiLut = nullptr; // used instead of the window when set
-    QSize target;                    // empty: the image's own size
-    QRectF source;                   // image pixels shown in the target; empty: the whole image
+    QSize target;                   // empty: the image's own size
+    QRectF source;                  // image pixels shown in the target; empty: the whole image
     Filter filter = Filter::Bilinear;
 };
 

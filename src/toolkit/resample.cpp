@@ -18,13 +18,44 @@ void cubicWeights(float f, float *w) {
     w[3] = 0.5f * f3 - 0.5f * f2;
 }
 
+// Moving average: the mean of the image pixels under the footprint [from, from + step), each
+// weighted by the part of it that it covers. Only the part on the image counts.
+void averageWeights(double from, double step, int sourceLength, int taps, int *idx, float *w) {
+    const double a = std::max(from, 0.0);
+    const double b = std::min(from + step, static_cast<double>(sourceLength));
+    std::fill(w, w + taps, 0.0f);
+    if (!(b > a)) {
+        idx[0] =
+            std::clamp(static_cast<int>(std::min(a, double(sourceLength))), 0, sourceLength - 1);
+        std::fill(idx + 1, idx + taps, idx[0]);
+        w[0] = 1.0f;
+        return;
+    }
+    const double first = std::floor(a);
+    for (int m = 0; m < taps; ++m) {
+        const double pixel = first + m;
+        const double cover = std::min(b, pixel + 1.0) - std::max(a, pixel);
+        idx[m] = std::clamp(static_cast<int>(std::min(pixel, double(sourceLength))), 0,
+                            sourceLength - 1);
+        if (cover > 0.0) {
+            w[m] = static_cast<float>(cover / (b - a));
+        }
+    }
+}
+
 } // namespace
 
 AxisTaps axisTaps(int sourceLength, double start, double extent, int outputLength, Filter filter) {
     AxisTaps t;
-    t.taps = filter == Filter::Nearest ? 1 : filter == Filter::Bilinear ? 2 : 4;
+    t.taps = filter == Filter::Nearest ? 1 : filter == Filter::Bicubic ? 4 : 2;
     if (outputLength <= 0) {
         return t;
+    }
+    const double step0 = extent / outputLength;
+    if (filter == Filter::Average && step0 > 1.0 && std::isfinite(step0)) {
+        // A tap for every pixel a footprint can touch; no footprint holds more than the image.
+        t.taps = static_cast<int>(
+            std::min<double>(std::ceil(step0) + 1.0, std::max(sourceLength, 1) + 1.0));
     }
     const auto n = static_cast<std::size_t>(outputLength);
     t.index.assign(n * t.taps, 0);
@@ -58,7 +89,10 @@ AxisTaps axisTaps(int sourceLength, double start, double extent, int outputLengt
         const double base = std::floor(u);
         const auto f = static_cast<float>(u - base);
         const int k = static_cast<int>(base);
-        if (filter == Filter::Bilinear) {
+        if (filter == Filter::Average && t.taps > 2) {
+            averageWeights(start + static_cast<double>(i) * step, step, sourceLength, t.taps, idx,
+                           w);
+        } else if (filter == Filter::Bilinear || filter == Filter::Average) {
             idx[0] = std::clamp(k, 0, last);
             idx[1] = std::clamp(k + 1, 0, last);
             w[0] = 1.0f - f;

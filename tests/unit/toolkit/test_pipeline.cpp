@@ -221,7 +221,8 @@ TEST(Resample, ConstantStaysConstantAndOwnSizeIsExact) {
         makeFrame<std::uint16_t>(Sample::U16, 37, 23, std::vector<std::uint16_t>(37 * 23, 77), 8);
     const auto varied = makeFrame<std::uint16_t>(Sample::U16, 37, 23, ramp, 8);
     const QImage reference = renderFrame(varied, {}, window(127.5, 256));
-    for (const Filter filter : {Filter::Nearest, Filter::Bilinear, Filter::Bicubic}) {
+    for (const Filter filter :
+         {Filter::Nearest, Filter::Bilinear, Filter::Bicubic, Filter::Average}) {
         for (const QSize size : {QSize(37, 23), QSize(5, 3), QSize(100, 61), QSize(80, 7)}) {
             RenderRequest r = window(127.5, 256);
             r.filter = filter;
@@ -262,6 +263,29 @@ TEST(Resample, NearestHalvingAndInterpolationValues) {
         }
     }
 
+    r.filter = Filter::Average;
+    const QImage mean = renderFrame(f, {}, r);
+    for (int y = 0; y < 3; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            // The mean of the 2x2 block, 16y + 2x + 4.5, rounded.
+            EXPECT_EQ(pixel(mean, x, y), 16 * y + 2 * x + 5);
+        }
+    }
+    struct Shrink {
+        std::vector<std::uint8_t> in;
+        int width;
+        std::vector<int> out;
+    };
+    for (const Shrink &c :
+         std::vector<Shrink>{{{0, 0, 0, 255, 255, 255, 30, 60, 90}, 3, {0, 255, 60}},
+                             {{0, 90, 180}, 2, {30, 150}},
+                             {{10, 20, 30, 40, 50}, 1, {30}}}) {
+        const auto line = makeFrame<std::uint8_t>(Sample::U8, int(c.in.size()), 1, c.in);
+        r.target = QSize(c.width, 1);
+        EXPECT_EQ(row(renderFrame(line, {}, r)), c.out);
+    }
+    r.target = QSize(4, 3);
+
     const auto two = makeFrame<std::uint8_t>(Sample::U8, 2, 1, {0, 200});
     r.target = QSize(4, 1);
     r.filter = Filter::Bilinear;
@@ -287,9 +311,31 @@ TEST(Resample, SourceRectangleColourAndCells) {
     RenderRequest r = window(127.5, 256);
     r.source = QRectF(2, 0, 4, 1);
     r.target = QSize(4, 1);
-    for (const Filter filter : {Filter::Nearest, Filter::Bilinear, Filter::Bicubic}) {
+    for (const Filter filter :
+         {Filter::Nearest, Filter::Bilinear, Filter::Bicubic, Filter::Average}) {
         r.filter = filter;
         EXPECT_EQ(row(renderFrame(f, {}, r)), (std::vector<int>{200, 200, 0, 0}));
+    }
+    // Shrunk by 3 with footprints a third off the image, the average counts the image part.
+    const auto g = makeFrame<std::uint8_t>(Sample::U8, 4, 1, {40, 80, 120, 160});
+    r.source = QRectF(-1, 0, 6, 1);
+    r.target = QSize(2, 1);
+    r.filter = Filter::Average;
+    EXPECT_EQ(row(renderFrame(g, {}, r)), (std::vector<int>{60, 140}));
+
+    struct Choice {
+        double scale;
+        int magnification, minification;
+        Filter expected;
+    };
+    for (const Choice &c : std::vector<Choice>{{2.0, 1, 4, Filter::Nearest},
+                                               {2.0, 2, 1, Filter::Bicubic},
+                                               {2.0, 3, 1, Filter::Bicubic},
+                                               {2.0, 0, 1, Filter::Bilinear},
+                                               {0.5, 1, 1, Filter::Nearest},
+                                               {0.5, 3, 4, Filter::Average},
+                                               {0.5, 3, 0, Filter::Average}}) {
+        EXPECT_EQ(chooseFilter(c.scale, c.magnification, c.minification), c.expected) << c.scale;
     }
 
     // Colour is not windowed, and each channel is resampled on its own.

@@ -1,0 +1,355 @@
+#include "toolkit/image.h"
+
+#include "core/errors.h"
+#include "toolkit/imagedata.h"
+#include "toolkit/pixeldecoder.h"
+#include "toolkit/prescan.h"
+#include "toolkit/startup.h"
+
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcpixel.h>
+
+#include <QFile>
+#include <QStringList>
+
+#include <cmath>
+
+namespace ravlen::toolkit {
+
+namespace {
+
+[[noreturn]] void fail(int number, const QString &name, const QString &what) {
+    throw ToolkitError(number, QStringLiteral("%1: %2").arg(name, what).toStdString());
+}
+
+// "Family^Given^Middle^Prefix^Suffix" as "Family, Prefix Given Middle Suffix".
+QString readableName(const QString &dicomName) {
+    const QStringList groups = dicomName.section(QLatin1Char('\\'), 0, 0).split(QLatin1Char('='));
+    QString group;
+    for (const QString &g : groups) {
+        if (!g.trimmed().isEmpty()) {
+            group = g; // the alphabetic form when present, else the first written form
+            break;
+        }
+    }
+    QStringList parts = group.split(QLatin1Char('^'));
+    for (QString &p : parts) {
+        p = p.trimmed();
+    }
+    while (parts.size() < 5) {
+        parts.append(QString());
+    }
+    QStringList rest;
+    for (int i : {3, 1, 2, 4}) {
+        if (!parts.at(i).isEmpty()) {
+            rest.append(parts.at(i));
+        }
+    }
+    if (parts.at(0).isEmpty()) {
+        return rest.join(QLatin1Char(' '));
+    }
+    return rest.isEmpty() ? parts.at(0)
+                          : parts.at(0) + QStringLiteral(", ") + rest.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+std::unique_ptr<DcmFileFormat> Image::Data::copyFile() const {
+    std::lock_guard<std::mutex> lock(mutex);
+    auto copy = std::make_unique<DcmFileFormat>(*file);
+    if (!pixelsTakenOut) {
+        return copy;
+    }
+    ByteBuffer all;
+    all.reserve(std::size_t(pixelLength));
+    for (const auto &frame : nativeFrames) {
+        all.insert(all.end(), frame->begin(), frame->end());
+    }
+    all.insert(all.end(), nativeTail.begin(), nativeTail.end());
+    DcmElement *element = nullptr;
+    if (copy->getDataset()->findAndGetElement(DCM_PixelData, element, OFFalse).good() &&
+        element != nullptr) {
+        if (pixelWords) {
+            element->putUint16Array(reinterpret_cast<const Uint16 *>(all.data()),
+                                    static_cast<unsigned long>(all.size() / 2));
+        } else {
+            element->putUint8Array(all.data(), static_cast<unsigned long>(all.size()));
+        }
+    }
+    return copy;
+}
+
+Image::Image(std::unique_ptr<Data> data) : m_data(std::move(data)) {}
+
+Image::~Image() = default;
+
+std::shared_ptr<Image> Image::fromFile(const QString &path) {
+    ensureToolkit();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        fail(errc::FileAccess, path, QStringLiteral("cannot be opened: ") + file.errorString());
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        fail(errc::FileAccess, path, QStringLiteral("cannot be read: ") + file.errorString());
+    }
+    return fromBytes(bytes, path);
+}
+
+std::shared_ptr<Image> Image::fromBytes(const QByteArray &bytes, const QString &name) {
+    ensureToolkit();
+    if (bytes.isEmpty()) {
+        fail(errc::NotDicom, name, QStringLiteral("the file is empty"));
+    }
+    // The pre-scan bounds what DCMTK will be asked to parse: depth, lengths, pixel sizes.
+    const PrescanResult scan = prescanDataSet(
+        reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size()));
+    if (!scan.ok) {
+        fail(scan.errorNumber != 0 ? scan.errorNumber : errc::Damaged, name,
+             QString::fromStdString(scan.reason));
+    }
+    auto data = std::make_unique<Data>();
+    data->name = name;
+    data->file = bridge::parse(bytes, name);
+    DcmDataset &dataset = data->dataset();
+    data->xfer = dataset.getOriginalXfer();
+    data->text = bridge::TextDecoder(bridge::characterSetOf(dataset));
+    data->layout = pixels::readLayout(dataset);
+
+    DcmElement *pixelElement = nullptr;
+    if (dataset.findAndGetElement(DCM_PixelData, pixelElement, OFFalse).good() &&
+        pixelElement != nullptr && pixelElement->ident() == EVR_PixelData) {
+        auto &pixelData = static_cast<DcmPixelData &>(*pixelElement);
+        data->encapsulated = bridge::isEncapsulated(pixelData);
+        data->pixelLength = data->encapsulated ? 0 : pixelData.getLength();
+        data->hasPixels = data->encapsulated || data->pixelLength > 0;
+    }
+    pixels::takeOutNativePixels(*data);
+    return std::shared_ptr<Image>(new Image(std::move(data)));
+}
+
+QString Image::sourceName() const {
+    return m_data->name;
+}
+
+QString Image::transferSyntaxUid() const {
+    return QString::fromLatin1(DcmXfer(m_data->xfer).getXferID());
+}
+
+// --- data elements
+
+QVariant Image::attribute(quint16 group, quint16 element) const {
+    std::lock_guard<std::mutex> lock(m_data->mutex);
+    DcmElement *found = nullptr;
+    if (m_data->dataset().findAndGetElement(DcmTagKey(group, element), found, OFFalse).bad() ||
+        found == nullptr) {
+        return QVariant();
+    }
+    if (group == 0x7FE0 && element == 0x0010 && m_data->pixelsTakenOut) {
+        return QStringLiteral("(binary, %1 bytes)").arg(m_data->pixelLength);
+    }
+    return bridge::toAttribute(bridge::toDataElement(*found, m_data->text));
+}
+
+bool Image::hasAttribute(quint16 group, quint16 element) const {
+    std::lock_guard<std::mutex> lock(m_data->mutex);
+    return m_data->dataset().tagExists(DcmTagKey(group, element), OFFalse);
+}
+
+std::vector<DataElement> Image::elements() const {
+    std::lock_guard<std::mutex> lock(m_data->mutex);
+    std::vector<DataElement> list = bridge::toDataItem(m_data->dataset(), m_data->text);
+    if (m_data->pixelsTakenOut) {
+        for (DataElement &e : list) {
+            if (e.group == 0x7FE0 && e.element == 0x0010) {
+                e.kind = DataElement::Kind::Single;
+                e.values = {QStringLiteral("(binary, %1 bytes)").arg(m_data->pixelLength)};
+            }
+        }
+    }
+    return list;
+}
+
+QString Image::patientName() const {
+    std::lock_guard<std::mutex> lock(m_data->mutex);
+    return readableName(bridge::textOf(m_data->dataset(), DCM_PatientName, m_data->text));
+}
+
+QString Image::instanceUID() const {
+    std::lock_guard<std::mutex> lock(m_data->mutex);
+    return bridge::textOf(m_data->dataset(), DCM_SOPInstanceUID, m_data->text);
+}
+
+QString Image::studyID() const {
+    std::lock_guard<std::mutex> lock(m_data->mutex);
+    return bridge::textOf(m_data->dataset(), DCM_StudyID, m_data->text);
+}
+
+QString Image::seriesNumber() const {
+    std::lock_guard<std::mutex> lock(m_data->mutex);
+    return bridge::textOf(m_data->dataset(), DCM_SeriesNumber, m_data->text);
+}
+
+QString Image::modality() const {
+    std::lock_guard<std::mutex> lock(m_data->mutex);
+    return bridge::textOf(m_data->dataset(), DCM_Modality, m_data->text);
+}
+
+int Image::rows() const {
+    return m_data->layout.rows;
+}
+int Image::columns() const {
+    return m_data->layout.columns;
+}
+int Image::frameCount() const {
+    return m_data->layout.frames;
+}
+int Image::samplesPerPixel() const {
+    return m_data->layout.samplesPerPixel;
+}
+int Image::bitsAllocated() const {
+    return m_data->layout.bitsAllocated;
+}
+int Image::bitsStored() const {
+    return m_data->layout.bitsStored;
+}
+bool Image::isSigned() const {
+    return m_data->layout.pixelRepresentation == 1;
+}
+QString Image::photometricInterpretation() const {
+    return m_data->layout.photometric;
+}
+bool Image::hasPixelData() const {
+    return m_data->hasPixels;
+}
+
+// --- pixels
+
+PixelFrame Image::frame(int number) const {
+    std::lock_guard<std::mutex> lock(m_data->mutex);
+    const int index = number - 1;
+    if (index < 0 || index >= m_data->layout.frames) {
+        fail(errc::BadArgument, m_data->name,
+             QStringLiteral("frame %1 does not exist (the image has %2)")
+                 .arg(number)
+                 .arg(m_data->layout.frames));
+    }
+    const auto cached = m_data->frames.find(index);
+    if (cached != m_data->frames.end()) {
+        return cached->second;
+    }
+    PixelFrame decoded = pixels::decodeFrame(*m_data, index);
+    m_data->frames.emplace(index, decoded);
+    return decoded;
+}
+
+ModalityTransform Image::modalityTransform() const {
+    std::lock_guard<std::mutex> lock(m_data->mutex);
+    return pixels::readModality(m_data->dataset(), m_data->layout);
+}
+
+std::vector<StoredWindow> Image::storedWindows() const {
+    std::lock_guard<std::mutex> lock(m_data->mutex);
+    DcmDataset &dataset = m_data->dataset();
+    std::vector<StoredWindow> windows;
+    DcmElement *centers = nullptr;
+    DcmElement *widths = nullptr;
+    if (dataset.findAndGetElement(DCM_WindowCenter, centers, OFFalse).bad() ||
+        dataset.findAndGetElement(DCM_WindowWidth, widths, OFFalse).bad()) {
+        return windows;
+    }
+    const QStringList explanations =
+        bridge::textOf(dataset, DCM_WindowCenterWidthExplanation, m_data->text)
+            .split(QLatin1Char('\\'));
+    const unsigned long count = std::min(centers->getVM(), widths->getVM());
+    for (unsigned long i = 0; i < count; ++i) {
+        const auto c = pixels::numberOf(dataset, DCM_WindowCenter, i);
+        const auto w = pixels::numberOf(dataset, DCM_WindowWidth, i);
+        if (!c || !w) {
+            continue;
+        }
+        StoredWindow window{*c, *w, QString()};
+        if (qsizetype(i) < explanations.size()) {
+            window.explanation = explanations.at(qsizetype(i)).trimmed();
+        }
+        windows.push_back(window);
+    }
+    return windows;
+}
+
+std::optional<VoiLut> Image::voiLut() const {
+    std::lock_guard<std::mutex> lock(m_data->mutex);
+    return pixels::readVoiLut(m_data->dataset(), m_data->layout);
+}
+
+StoredWindow Image::defaultWindow() const {
+    for (const StoredWindow &w : storedWindows()) {
+        if (w.width > 0.0) {
+            return w;
+        }
+    }
+    return minMaxWindow(1);
+}
+
+StoredWindow Image::minMaxWindow(int number) const {
+    const PixelFrame f = frame(number);
+    const auto [lo, hi] = pixels::modalityRange(f, modalityTransform());
+    // DCMTK's min-max window: the range of values from lo to hi inclusive.
+    return StoredWindow{(lo + hi + 1.0) / 2.0, hi - lo + 1.0, QStringLiteral("Min-Max")};
+}
+
+// --- display state
+
+namespace {
+
+StoredWindow fallbackWindow(const PixelLayout &layout) {
+    const int bits = std::clamp(layout.bitsStored, 1, 32);
+    const double range = std::ldexp(1.0, bits);
+    const double center = layout.pixelRepresentation == 1 ? 0.0 : range / 2.0;
+    return StoredWindow{center, range, QString()};
+}
+
+} // namespace
+
+void Image::applyDefaultWindow() {
+    StoredWindow w;
+    try {
+        w = defaultWindow();
+    } catch (const ToolkitError &) {
+        // Undecodable pixels still get a window, so the element list and the rest work; the
+        // drawing reports the error.
+        w = fallbackWindow(m_data->layout);
+    }
+    m_level = w.center;
+    m_width = w.width;
+}
+
+double Image::level() const {
+    if (!m_level) {
+        const_cast<Image *>(this)->applyDefaultWindow();
+    }
+    return *m_level;
+}
+
+void Image::setLevel(double level) {
+    if (!m_width) {
+        applyDefaultWindow();
+    }
+    m_level = level;
+}
+
+double Image::width() const {
+    if (!m_width) {
+        const_cast<Image *>(this)->applyDefaultWindow();
+    }
+    return *m_width;
+}
+
+void Image::setWidth(double width) {
+    if (!m_level) {
+        applyDefaultWindow();
+    }
+    m_width = width;
+}
+
+} // namespace ravlen::toolkit

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 
 namespace ravlen::toolkit {
@@ -124,6 +125,8 @@ std::shared_ptr<Image> Image::fromBytes(const QByteArray &bytes, const QString &
         data->pixelLength = data->encapsulated ? 0 : pixelData.getLength();
         data->hasPixels = data->encapsulated || data->pixelLength > 0;
     }
+    data->modality = pixels::readModality(dataset, data->layout);
+    data->voiLut = pixels::readVoiLut(dataset, data->layout);
     pixels::takeOutNativePixels(*data);
     return std::shared_ptr<Image>(new Image(std::move(data)));
 }
@@ -244,8 +247,7 @@ PixelFrame Image::frame(int number) const {
 }
 
 ModalityTransform Image::modalityTransform() const {
-    std::lock_guard<std::mutex> lock(m_data->mutex);
-    return pixels::readModality(m_data->dataset(), m_data->layout);
+    return m_data->modality;
 }
 
 std::vector<StoredWindow> Image::storedWindows() const {
@@ -278,8 +280,7 @@ std::vector<StoredWindow> Image::storedWindows() const {
 }
 
 std::optional<VoiLut> Image::voiLut() const {
-    std::lock_guard<std::mutex> lock(m_data->mutex);
-    return pixels::readVoiLut(m_data->dataset(), m_data->layout);
+    return m_data->voiLut;
 }
 
 StoredWindow Image::defaultWindow() const {
@@ -293,9 +294,20 @@ StoredWindow Image::defaultWindow() const {
 
 StoredWindow Image::minMaxWindow(int number) const {
     const PixelFrame f = frame(number);
-    const auto [lo, hi] = pixels::modalityRange(f, modalityTransform());
+    const auto [lo, hi] = pixels::modalityRange(f, m_data->modality);
     // DCMTK's min-max window: the range of values from lo to hi inclusive.
     return StoredWindow{(lo + hi + 1.0) / 2.0, hi - lo + 1.0, QStringLiteral("Min-Max")};
+}
+
+QImage Image::render(QSize target, Filter filter) const {
+    const PixelFrame f = frame(std::clamp(m_currentFrame, 1, frameCount()));
+    RenderRequest request;
+    request.center = level();
+    request.width = width();
+    request.target = target;
+    request.filter = filter;
+    std::lock_guard<std::mutex> lock(m_data->renderMutex);
+    return renderFrame(f, m_data->modality, request, m_data->displayLut);
 }
 
 // --- display state

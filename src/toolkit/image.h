@@ -4,8 +4,10 @@
 #include "toolkit/pixelframe.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QPointF>
 #include <QRect>
+#include <QSize>
 #include <QString>
 #include <QVariant>
 
@@ -90,6 +92,11 @@ public:
     // DCMTK's min-max window over the modality values of frame `number` (1-based); the same
     // window `dcmj2pnm +Wm` applies to that frame.
     StoredWindow minMaxWindow(int number) const;
+
+    // The current frame drawn with the image's level and width (MONOCHROME1 inverted, colour
+    // as it is), scaled to `target` (empty: the image's own size) with `filter`. Throws
+    // ToolkitError when the pixels cannot be decoded.
+    QImage render(QSize target = QSize(), Filter filter = Filter::Bilinear) const;
 
     // --- display state (the viewers' view of the image)
     double level() const;

@@ -5,6 +5,7 @@
 
 #include "toolkit/dcmtkbridge.h"
 #include "toolkit/image.h"
+#include "toolkit/pipeline.h"
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
@@ -14,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace ravlen::toolkit {
@@ -71,6 +73,14 @@ struct Image::Data {
     // Keyed by 0-based frame index; sparse, since Number of Frames comes from the file.
     mutable std::map<int, PixelFrame> frames;
     mutable std::map<int, Uint32> startFragments; // first fragment of a frame, once known
+
+    // Read once at load: the pipeline recognises LUTs by address, so one object serves every
+    // drawing.
+    ModalityTransform modality;
+    std::optional<VoiLut> voiLut;
+    // The drawing's lookup table, rebuilt only when the window changes.
+    mutable std::mutex renderMutex;
+    mutable DisplayLut displayLut;
 
     DcmDataset &dataset() const { return *file->getDataset(); }
     // A complete copy of the file, pixel data included, for writing and sending.

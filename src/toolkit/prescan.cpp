@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -678,14 +679,18 @@ void Walker::noteValue(std::uint32_t tag, std::uint8_t flags, bool ui, std::uint
     if (m_region == Region::Meta) {
         if (tag == 0x00020010u && !m_meta.transferSyntaxSeen) {
             m_meta.transferSyntaxSeen = true;
-            // DCMTK takes a UI value as a C string and drops every space from it; under any
-            // other VR it reads the text differently, so such a header is refused.
+            // DCMTK drops every white-space byte of a UI value, then reads it as a C string,
+            // and DcmXfer matches that against UIDs and names alike ("" is its implicit big
+            // endian). Under any other VR it reads the text differently: such a header is
+            // refused.
             const std::uint8_t *p = length <= kMaxPeek ? m_source.peek(length) : nullptr;
             m_meta.transferSyntaxReadable = ui && p;
-            if (p)
-                for (std::uint32_t i = 0; i < length && p[i] != 0; ++i)
-                    if (p[i] != ' ')
+            if (p) {
+                for (std::uint32_t i = 0; i < length; ++i)
+                    if (!std::isspace(p[i]))
                         m_meta.transferSyntax.push_back(char(p[i]));
+                m_meta.transferSyntax.resize(std::strlen(m_meta.transferSyntax.c_str()));
+            }
         }
         return;
     }

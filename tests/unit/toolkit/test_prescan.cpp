@@ -387,6 +387,9 @@ const Case kHeaders[] = {
     {"DicmAlone", [] { return Bytes("DICM"); }, errc::NotDicom, "not a DICOM file"},
     {"TextFile", [] { return Bytes("Dear radiologist,\nplease find the report attached.\n"); },
      errc::NotDicom, "not a DICOM file"},
+    {"RawImplicitUnknownFirstTag",
+     [] { return element(kIL, 0x0008, 0x00FE, "", "abcd") + image(kIL, 2, 2, 4); }, errc::NotDicom,
+     "not a DICOM file"},
     {"ZeroBytes", [] { return Bytes(4096, '\0'); }, errc::NotDicom, "not a DICOM file"},
     {"PrefixAndNothing", [] { return Bytes(128, '\0') + "DICM"; }, errc::Damaged, "DICM"},
     {"PrefixAndText", [] { return Bytes(128, '\0') + "DICM" + "hello, this is text"; },
@@ -429,6 +432,31 @@ const Case kHeaders[] = {
      [] {
          return Bytes(128, '\0') + "DICM" + text(kEL, 0x0002, 0x0010, "UI", " 1.2.840.10008.1.2 ") +
                 image(kIL, 2, 2, 4);
+     },
+     0},
+    // DCMTK drops white space (tabs too) from the UID before it reads it as a C string, and
+    // an empty UID names its implicit big endian.
+    {"TransferSyntaxEmptyAfterWhiteSpace",
+     [] {
+         return Bytes(128, '\0') + "DICM" +
+                element(kEL, 0x0002, 0x0010, "UI",
+                        Bytes("\t\0\0\0"
+                              "1.2.840.10008.1.2",
+                              21) +
+                            " ") +
+                image(kEL, 2, 2, 4);
+     },
+     errc::Damaged, "encoding"},
+    {"TransferSyntaxTabsDropped",
+     [] {
+         return Bytes(128, '\0') + "DICM" + text(kEL, 0x0002, 0x0010, "UI", "\t1.2.840.10008.1.2") +
+                image(kIL, 2, 2, 4);
+     },
+     0},
+    {"TransferSyntaxByName",
+     [] {
+         return Bytes(128, '\0') + "DICM" +
+                text(kEL, 0x0002, 0x0010, "UI", "Little Endian Implicit") + image(kIL, 2, 2, 4);
      },
      0},
     {"SequenceInMeta",

@@ -508,7 +508,10 @@ QImage renderFrame(const PixelFrame &frame, const ModalityTransform &transform,
         !std::isfinite(source.width()) || !std::isfinite(source.height())) {
         throw ToolkitError(errc::BadArgument, "The part of the image to draw is not a rectangle.");
     }
-    const Geometry g{source, source == whole && target == own};
+    // Exact comparison: QRectF's == is fuzzy, and a rectangle a hair off is drawn as given.
+    const bool identity = target == own && source.x() == 0.0 && source.y() == 0.0 &&
+                          source.width() == frame.columns && source.height() == frame.rows;
+    const Geometry g{source, identity};
 
     const bool colour = frame.sample == PixelFrame::Sample::Rgb8;
     QImage out(target, colour ? QImage::Format_RGB888 : QImage::Format_Grayscale8);

@@ -7,6 +7,9 @@ namespace ravlen::app {
 const std::vector<Command> &commands() {
     static const std::vector<Command> table = {
         {"dump", "FILE", "print the data elements of a DICOM file", false, runDump},
+        {"render", "FILE -o OUT.png [OPTIONS]",
+         "draw an image as a tile shows it, as PNG (--level L --width W --frame N --size WxH)",
+         false, runRender},
     };
     return table;
 }

@@ -33,5 +33,6 @@ void writeOut(const QString &text);
 
 // The command handlers, one file each.
 int runDump(const QStringList &arguments);
+int runRender(const QStringList &arguments);
 
 } // namespace ravlen::app

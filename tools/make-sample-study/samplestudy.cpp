@@ -393,8 +393,9 @@ void writeNuclear(const Study &s, const SampleStudyOptions &o, QStringList &writ
 }
 
 void writeRadiograph(const Study &s, const SampleStudyOptions &o, QStringList &written) {
-    const int rows = 480, columns = 400;
-    const double spacing = 0.9;
+    // 480 x 400 at the default CT matrix; smaller with it, so small test studies stay quick
+    const int rows = std::max(16, o.size * 15 / 16), columns = std::max(16, o.size * 25 / 32);
+    const double spacing = 432.0 / rows;
     std::vector<int> stored(std::size_t(rows) * columns);
     Random random(streamSeed(o.seed, 0x4352));
     for (int r = 0; r < rows; ++r) {

@@ -19,8 +19,13 @@ struct Result {
     QString err;
 };
 
-Result ravlenpacs(const QStringList &arguments) {
+Result ravlenpacs(const QStringList &arguments, const QString &dictionary = QString()) {
     QProcess p;
+    if (!dictionary.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DCMDICTPATH"), dictionary);
+        p.setProcessEnvironment(environment);
+    }
     p.start(QStringLiteral(RAVLENPACS_PATH), arguments);
     Result r;
     if (!p.waitForFinished(30000)) {
@@ -81,6 +86,16 @@ TEST(DumpCommand, ExitCodesAndOneLineOnStandardError) {
         EXPECT_TRUE(r.err.contains(c.mentions)) << what << ": " << r.err.toStdString();
         EXPECT_TRUE(r.out.isEmpty()) << what;
     }
+}
+
+TEST(DumpCommand, RefusesToRunWithoutTheDataDictionary) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("image.dcm"));
+    baseDataSet().save(path, TransferSyntax::ExplicitLittle);
+    const Result r = ravlenpacs({QStringLiteral("dump"), path}, dir.filePath("no-such.dic"));
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("dictionary"))) << r.err.toStdString();
+    EXPECT_TRUE(r.out.isEmpty());
 }
 
 TEST(DumpCommand, VersionAndHelp) {

@@ -5,9 +5,15 @@
 #include "toolkit/image.h"
 #include "toolkit/imagedata.h"
 
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcpixel.h>
+#include <dcmtk/dcmdata/dcpixseq.h>
+#include <dcmtk/dcmdata/dcpxitem.h>
 #include <dcmtk/dcmimgle/dcmimage.h>
 
 #include <gtest/gtest.h>
+
+#include <QTemporaryDir>
 
 using namespace ravlen;
 using namespace ravlen::toolkit;
@@ -160,6 +166,68 @@ TEST(Render, DrawsTheCurrentFrameWithTheImagesWindow) {
     const QImage bright = image->render(QSize(4, 4), Filter::Nearest);
     EXPECT_EQ(bright.size(), QSize(4, 4));
     EXPECT_EQ(bright.pixelColor(3, 3), QColor(255, 255, 255));
+}
+
+} // namespace
+
+namespace {
+
+// Rewrites a JPEG 2000 file so every frame spans two fragments, with or without the Basic
+// Offset Table, as other writers do.
+QString splitEveryFrame(const QString &in, bool withOffsets) {
+    DcmFileFormat file;
+    EXPECT_TRUE(file.loadFile(in.toLocal8Bit().constData()).good());
+    DcmElement *element = nullptr;
+    file.getDataset()->findAndGetElement(DCM_PixelData, element);
+    auto *pixelData = static_cast<DcmPixelData *>(element);
+    E_TransferSyntax repType = EXS_Unknown;
+    const DcmRepresentationParameter *repParam = nullptr;
+    pixelData->getOriginalRepresentationKey(repType, repParam);
+    DcmPixelSequence *old = nullptr;
+    EXPECT_TRUE(pixelData->getEncapsulatedRepresentation(repType, repParam, old).good());
+
+    auto *sequence = new DcmPixelSequence(DCM_PixelSequenceTag);
+    auto *table = new DcmPixelItem(DCM_PixelItemTag);
+    sequence->insert(table);
+    DcmOffsetList offsets;
+    for (unsigned long i = 1; i < old->card(); ++i) {
+        DcmPixelItem *item = nullptr;
+        Uint8 *bytes = nullptr;
+        old->getItem(item, i);
+        item->getUint8Array(bytes);
+        const Uint32 length = item->getLength();
+        const Uint32 half = (length / 4) * 2;
+        for (auto [from, size] : {std::pair<Uint32, Uint32>{0, half}, {half, length - half}}) {
+            auto *part = new DcmPixelItem(DCM_PixelItemTag);
+            part->putUint8Array(bytes + from, size);
+            sequence->insert(part);
+        }
+        offsets.push_back(length + 16);
+    }
+    if (withOffsets) {
+        table->createOffsetTable(offsets);
+    }
+    pixelData->putOriginalRepresentation(repType, nullptr, sequence);
+    const QString out = in + (withOffsets ? QStringLiteral(".table") : QStringLiteral(".plain"));
+    EXPECT_TRUE(file.saveFile(out.toLocal8Bit().constData(), repType).good());
+    return out;
+}
+
+TEST(Jpeg2000, FramesSpreadOverSeveralFragmentsAreFound) {
+    QTemporaryDir dir;
+    const std::vector<int> values = rampValues(6, 5, 3, 16, true);
+    DataSetBuilder b = baseDataSet();
+    b.setPixels(monochrome(6, 5, 3, 16, 16, true, values));
+    const QString path = dir.filePath(QStringLiteral("j2k.dcm"));
+    b.save(path, TransferSyntax::Jpeg2000Lossless);
+    const auto reference = Image::fromFile(path);
+    for (bool withOffsets : {true, false}) {
+        const auto image = Image::fromFile(splitEveryFrame(path, withOffsets));
+        for (int f : {3, 1, 2}) { // out of order on purpose
+            EXPECT_EQ(*image->frame(f).data, *reference->frame(f).data)
+                << (withOffsets ? "offset table" : "no table") << ", frame " << f;
+        }
+    }
 }
 
 } // namespace

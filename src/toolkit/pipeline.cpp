@@ -306,21 +306,38 @@ bool DisplayLut::prepare(const PixelFrame &frame, const ModalityTransform &trans
         const double intercept = mapper.intercept;
         const double left = mapper.left;
         const double gain = mapper.gain;
-        std::uint8_t *q = t + (lo + off);
-        const std::int64_t n = hi - lo + 1;
+        // Only stored values on the window's ramp need the formula; beyond its edges the table
+        // is flat. The edges are found in stored units with a value to spare on each side, so
+        // rounding cannot misplace them; every entry still comes from the formula or equals one.
+        std::int64_t a = lo;
+        std::int64_t b = lo;
+        if (slope != 0.0) {
+            const double e0 = (left - intercept) / slope;
+            const double e1 = (left + 255.0 / gain - intercept) / slope;
+            const auto edge = [&](double v) {
+                return static_cast<std::int64_t>(
+                    std::clamp(v, static_cast<double>(lo), static_cast<double>(hi)));
+            };
+            a = edge(std::floor(std::min(e0, e1)) - 1.0);
+            b = edge(std::ceil(std::max(e0, e1)) + 1.0);
+        }
+        std::uint8_t *q = t + (a + off);
+        const std::int64_t n = b - a + 1;
         if (mapper.invert) {
             for (std::int64_t i = 0; i < n; ++i) {
-                const double x = static_cast<double>(lo + i) * slope + intercept;
+                const double x = static_cast<double>(a + i) * slope + intercept;
                 const double y = std::clamp((x - left) * gain, 0.0, 255.0);
                 q[i] = static_cast<std::uint8_t>(255.0 - y + GreyNudge);
             }
         } else {
             for (std::int64_t i = 0; i < n; ++i) {
-                const double x = static_cast<double>(lo + i) * slope + intercept;
+                const double x = static_cast<double>(a + i) * slope + intercept;
                 q[i] = static_cast<std::uint8_t>(std::clamp((x - left) * gain, 0.0, 255.0) +
                                                  GreyNudge);
             }
         }
+        std::memset(t + (lo + off), q[0], static_cast<std::size_t>(a - lo));
+        std::memset(t + (b + off + 1), q[n - 1], static_cast<std::size_t>(hi - b));
     } else {
         for (std::int64_t v = lo; v <= hi; ++v) {
             t[v + off] = mapper(v);

@@ -120,6 +120,36 @@ TEST(PipelineGrey, LutsStoredRangeAndWideSamples) {
     }
 }
 
+TEST(DisplayLutCache, EveryEntryFollowsTheFormula) {
+    // The table computes only the window's ramp and fills the flat parts; check every entry.
+    struct Case {
+        double slope, intercept, center, width;
+        bool inverted;
+    };
+    const Case cases[] = {{1, -1024, 40, 400, false},   {2.3, 7, 3000, 500, true},
+                          {-0.7, 100, -20, 3.5, false}, {0.001, 0, 1.5, 2, false},
+                          {1, 0, 1e9, 10, false},       {1000, -5, 77, 1e6, true}};
+    const auto f = makeFrame<std::int16_t>(Sample::S16, 1, 1, {0});
+    for (const Case &c : cases) {
+        PixelFrame frame = f;
+        frame.photometric = c.inverted ? Photometric::Monochrome1 : Photometric::Monochrome2;
+        ModalityTransform t;
+        t.slope = c.slope;
+        t.intercept = c.intercept;
+        DisplayLut lut;
+        lut.prepare(frame, t, request(c.center, c.width));
+        int wrong = 0;
+        for (int v = -32768; v <= 32767; ++v) {
+            const double x = v * c.slope + c.intercept;
+            const double y = std::clamp(
+                (x - (c.center - 0.5 - (c.width - 1) / 2)) * 255 / (c.width - 1), 0.0, 255.0);
+            const double want = c.inverted ? 255 - y : y;
+            wrong += std::abs(lut.map(v) - want) >= 1.0 + 1e-6;
+        }
+        EXPECT_EQ(wrong, 0) << c.slope << " " << c.center << "/" << c.width;
+    }
+}
+
 TEST(DisplayLutCache, RebuildsOnlyWhenTheMappingChanges) {
     const auto f = makeFrame<std::uint16_t>(Sample::U16, 2, 1, {0, 4095}, 12);
     const auto other = makeFrame<std::uint16_t>(Sample::U16, 2, 1, {7, 8}, 12);

@@ -335,6 +335,9 @@ struct Frame {
 struct ImageFacts {
     bool rowsSeen = false, columnsSeen = false, samplesSeen = false, bitsSeen = false;
     bool framesSeen = false;
+    bool photometricSeen = false;
+    // Native YBR_*_422 and _420 data hold two and one and a half samples a pixel, not three.
+    int chromaHalved = 0; // 0 none, 1 horizontally (422), 2 both ways (420)
     std::optional<std::uint16_t> rows, columns, samples, bitsAllocated;
     std::optional<std::int64_t> frames;
     bool pixelData = false;
@@ -372,8 +375,10 @@ public:
     Walker(Source &source, const PrescanLimits &limits, Region region, Syntax syntax)
         : m_source(source), m_limits(limits), m_region(region), m_syntax(syntax) {}
 
-    // The data set is RLE compressed: its frames' headers are checked before DCMTK reads them.
+    // The data set is RLE or JPEG compressed: its frames' headers are checked before DCMTK's
+    // decoders read them.
     void setRle(bool rle) { m_rle = rle; }
+    void setJpeg(bool jpeg) { m_jpeg = jpeg; }
 
     // In the meta region: the offset the group length says the header ends at (DCMTK reads
     // whole elements until it is reached); kNoEnd to read while the tags are of group 0002.
@@ -399,6 +404,8 @@ private:
                                    std::uint64_t pos);
     bool startsWithItem(Syntax syntax);
     std::optional<Failure> checkRleHeader(std::uint32_t length, std::uint64_t pos);
+    std::optional<Failure> checkJpegMarkers(std::uint32_t length, std::uint64_t pos,
+                                            std::uint64_t &consumed);
     void noteValue(std::uint32_t tag, std::uint8_t flags, bool ui, std::uint32_t length);
     bool metaEndsHere();
 
@@ -408,6 +415,7 @@ private:
     Syntax m_syntax;
     std::uint64_t m_metaEnd = kNoEnd;
     bool m_rle = false;
+    bool m_jpeg = false;
     std::vector<Frame> m_stack;
     int m_depth = 0;
     std::uint64_t m_count = 0;
@@ -538,10 +546,16 @@ std::optional<Failure> Walker::delimiter(std::uint32_t tag, std::uint32_t length
             if (pos + 8 + length > top.limit)
                 return damaged("a pixel data fragment " + at(pos) + " has length " +
                                number(length) + ", beyond the end of the data");
-            const bool image = m_stack.size() == 2; // the data set's own pixel data
-            if (m_rle && image && m_stack.back().items++ > 0)
+            // Each fragment after the offset table may start a frame of the data set's image.
+            const bool frame = m_stack.size() == 2 && m_stack.back().items++ > 0;
+            std::uint64_t consumed = 0;
+            if (frame && m_rle)
                 if (std::optional<Failure> failure = checkRleHeader(length, pos))
                     return failure;
+            if (frame && m_jpeg)
+                if (std::optional<Failure> failure = checkJpegMarkers(length, pos, consumed))
+                    return failure;
+            length -= std::uint32_t(consumed);
             if (!m_source.skip(length))
                 return endsEarly("a pixel data fragment begun " + at(pos));
             return std::nullopt;
@@ -589,6 +603,74 @@ std::optional<Failure> Walker::checkRleHeader(std::uint32_t length, std::uint64_
                            " at byte " + number(offset) + " of a " + number(length) +
                            "-byte fragment");
         previous = offset;
+    }
+    return std::nullopt;
+}
+
+// Before decoding, DCMTK 3.6.7's JPEG decoder walks the markers of each frame's first fragment
+// to find the frame header (DJCodecDecoder::scanJpegDataForBitDepth), and a TEM marker
+// (FF01) stops that walk from ever moving on. The same walk here refuses such a stream; it
+// also gives up on a stream whose frame header hides behind more markers than any encoder
+// writes, since DCMTK would take as long again.
+std::optional<Failure> Walker::checkJpegMarkers(std::uint32_t length, std::uint64_t pos,
+                                                std::uint64_t &consumed) {
+    constexpr int kMaxMarkers = 65536;
+    std::uint64_t offset = 0;
+    for (int step = 0; offset + 4 < length; ++step) {
+        if (step == kMaxMarkers)
+            return damaged("the JPEG stream " + at(pos) + " has no frame header within its first " +
+                           number(kMaxMarkers) + " markers");
+        if (!m_source.skip(offset - consumed))
+            return endsEarly("a JPEG fragment begun " + at(pos));
+        consumed = offset;
+        const std::uint8_t *p = m_source.peek(5);
+        if (!p)
+            return endsEarly("a JPEG fragment begun " + at(pos));
+        const unsigned marker = (unsigned(p[0]) << 8) | p[1];
+        const unsigned segment = (unsigned(p[2]) << 8) | p[3];
+        switch (marker) {
+        case 0xFFC0:
+        case 0xFFC1:
+        case 0xFFC2:
+        case 0xFFC3:
+        case 0xFFC5:
+        case 0xFFC6:
+        case 0xFFC7:
+        case 0xFFC9:
+        case 0xFFCA:
+        case 0xFFCB:
+        case 0xFFCD:
+        case 0xFFCE:
+        case 0xFFCF:
+            return std::nullopt; // the frame header: DCMTK stops here
+        case 0xFFD0:
+        case 0xFFD1:
+        case 0xFFD2:
+        case 0xFFD3:
+        case 0xFFD4:
+        case 0xFFD5:
+        case 0xFFD6:
+        case 0xFFD7:
+        case 0xFFD8:
+        case 0xFFD9:
+            offset += 2;
+            break;
+        case 0xFFFF:
+            offset += 1;
+            break;
+        case 0xFF01:
+            return damaged("the JPEG stream " + at(pos) +
+                           " has a TEM marker where the decoder looks for its frame header");
+        default:
+            if (marker == 0xFFC4 || marker == 0xFFC8 || marker == 0xFFCC ||
+                (marker >= 0xFFDA && marker <= 0xFFFE))
+                offset += segment + 2;
+            else if (p[0] == 0xFF && p[1] > 2 && p[1] <= 0xBF)
+                offset += 2;
+            else
+                return std::nullopt; // DCMTK gives up on an invalid marker
+            break;
+        }
     }
     return std::nullopt;
 }
@@ -717,6 +799,18 @@ void Walker::noteValue(std::uint32_t tag, std::uint8_t flags, bool ui, std::uint
     case 0x00280100u:
         noteUs(m_image.bitsSeen, m_image.bitsAllocated);
         break;
+    case 0x00280004u:
+        if (!m_image.photometricSeen) {
+            m_image.photometricSeen = true;
+            const std::size_t n = std::min<std::size_t>(length, 16);
+            if (const std::uint8_t *p = m_source.peek(n)) {
+                const std::string text(reinterpret_cast<const char *>(p), n);
+                m_image.chromaHalved = text.rfind("_422") != std::string::npos   ? 1
+                                       : text.rfind("_420") != std::string::npos ? 2
+                                                                                 : 0;
+            }
+        }
+        break;
     case 0x00280008u:
         if (!m_image.framesSeen) {
             m_image.framesSeen = true;
@@ -786,6 +880,10 @@ std::optional<Failure> checkImage(const ImageFacts &image, const PrescanLimits &
     const std::uint64_t frames = std::uint64_t(std::max<std::int64_t>(image.frames.value_or(1), 1));
     std::uint64_t samples = multiplySaturated(*image.rows, *image.columns);
     samples = multiplySaturated(samples, image.samples.value_or(1));
+    if (image.chromaHalved != 0 && image.samples.value_or(1) == 3) {
+        const std::uint64_t pixels = samples / 3;
+        samples = image.chromaHalved == 1 ? pixels * 2 : pixels + pixels / 2;
+    }
     samples = multiplySaturated(samples, frames);
     const unsigned bits = *image.bitsAllocated;
     const std::uint64_t declared =
@@ -897,6 +995,7 @@ PrescanResult prescan(const std::uint8_t *data, std::size_t size, const PrescanL
     }
     Walker walker(*source, limits, Region::DataSet, *syntax);
     walker.setRle(xfer == EXS_RLELossless);
+    walker.setJpeg(info.getJPEGProcess8Bit() != 0);
     if (const std::optional<Failure> failure = walker.run())
         return failed(*failure);
     if (const std::optional<Failure> failure = checkImage(walker.image(), limits))

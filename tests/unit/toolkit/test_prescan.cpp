@@ -316,6 +316,42 @@ const Case kRle[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Rle, PrescanTable, testing::ValuesIn(kRle), caseName);
 
+// --- JPEG marker walks, which DCMTK's decoder does before decoding
+
+Bytes jpegFile(const Bytes &frame) {
+    return meta(kJpegLosslessUid) + imageModule(kEL, 8, 8) + fragments(kEL, {frame});
+}
+
+const Bytes kSoi("\xFF\xD8", 2);
+const Bytes kApp0 = Bytes("\xFF\xE0\x00\x04", 4) + "ab";
+const Bytes kSof = Bytes("\xFF\xC3\x00\x0B\x08\x00\x08\x00\x08\x01\x01\x11\x00", 13);
+
+const Case kJpeg[] = {
+    {"FrameHeaderFound", [] { return jpegFile(kSoi + kApp0 + kSof + "x"); }, 0},
+    {"FillBytesSkipped", [] { return jpegFile(kSoi + Bytes(40, '\xFF') + kSof + "x"); }, 0},
+    {"TemMarkerWouldHang", [] { return jpegFile(kSoi + kApp0 + Bytes("\xFF\x01", 2) + kSof); },
+     errc::Damaged, "TEM marker"},
+    {"TemAfterTheFrameHeaderIsNotReached",
+     [] { return jpegFile(kSoi + kSof + Bytes("\xFF\x01", 2) + "abcd"); }, 0},
+    {"InvalidMarkerEndsTheWalk",
+     [] { return jpegFile(kSoi + Bytes("\x12\x34", 2) + Bytes("\xFF\x01", 2) + "abcd"); }, 0},
+    {"EndlessReservedMarkers",
+     [] {
+         Bytes markers;
+         for (int i = 0; i < 70000; ++i)
+             markers += Bytes("\xFF\x10", 2);
+         return jpegFile(kSoi + markers + kSof);
+     },
+     errc::Damaged, "no frame header within"},
+    {"SecondFrameChecked",
+     [] {
+         return meta(kJpegLosslessUid) + imageModule(kEL, 8, 8, 8, 1, "2") +
+                fragments(kEL, {kSoi + kSof + "x", kSoi + Bytes("\xFF\x01", 2) + "abcd"});
+     },
+     errc::Damaged, "TEM"},
+};
+INSTANTIATE_TEST_SUITE_P(Jpeg, PrescanTable, testing::ValuesIn(kJpeg), caseName);
+
 // --- the declared pixel size against the data present and the cap
 
 const Case kPixels[] = {

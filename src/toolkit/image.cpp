@@ -128,7 +128,15 @@ std::shared_ptr<Image> Image::fromBytes(const QByteArray &bytes, const QString &
     data->modality = pixels::readModality(dataset, data->layout);
     data->voiLut = pixels::readVoiLut(dataset, data->layout);
     pixels::takeOutNativePixels(*data);
-    return std::shared_ptr<Image>(new Image(std::move(data)));
+    std::shared_ptr<Image> image(new Image(std::move(data)));
+    for (const StoredWindow &w : image->storedWindows()) {
+        if (w.width > 0.0) { // the usual case: the window is known without decoding
+            image->m_level = w.center;
+            image->m_width = w.width;
+            break;
+        }
+    }
+    return image;
 }
 
 QString Image::sourceName() const {
@@ -323,44 +331,51 @@ StoredWindow fallbackWindow(const PixelLayout &layout) {
 
 } // namespace
 
-void Image::applyDefaultWindow() {
-    StoredWindow w;
+StoredWindow Image::usableDefaultWindow() const {
     try {
-        w = defaultWindow();
+        return defaultWindow();
     } catch (const ToolkitError &) {
         // Undecodable pixels still get a window, so the element list and the rest work; the
         // drawing reports the error.
-        w = fallbackWindow(m_data->layout);
+        return fallbackWindow(m_data->layout);
     }
+}
+
+void Image::ensureWindow() const {
+    // The min-max window needs the first frame decoded: done on first use rather than at load,
+    // and once even when a drawing thread and the viewer ask together.
+    std::lock_guard<std::mutex> lock(m_data->windowMutex);
+    if (!m_level || !m_width) {
+        const StoredWindow w = usableDefaultWindow();
+        m_level = w.center;
+        m_width = w.width;
+    }
+}
+
+void Image::applyDefaultWindow() {
+    const StoredWindow w = usableDefaultWindow();
+    std::lock_guard<std::mutex> lock(m_data->windowMutex);
     m_level = w.center;
     m_width = w.width;
 }
 
 double Image::level() const {
-    if (!m_level) {
-        const_cast<Image *>(this)->applyDefaultWindow();
-    }
+    ensureWindow();
     return *m_level;
 }
 
 void Image::setLevel(double level) {
-    if (!m_width) {
-        applyDefaultWindow();
-    }
+    ensureWindow();
     m_level = level;
 }
 
 double Image::width() const {
-    if (!m_width) {
-        const_cast<Image *>(this)->applyDefaultWindow();
-    }
+    ensureWindow();
     return *m_width;
 }
 
 void Image::setWidth(double width) {
-    if (!m_level) {
-        applyDefaultWindow();
-    }
+    ensureWindow();
     m_width = width;
 }
 

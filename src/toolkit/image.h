@@ -137,9 +137,12 @@ public:
 
 private:
     explicit Image(std::unique_ptr<Data> data);
+    StoredWindow usableDefaultWindow() const;
+    void ensureWindow() const;
 
     std::unique_ptr<Data> m_data;
-    mutable std::optional<double> m_level; // set from the default window on first read
+    // from the stored window at load, else from the min-max window on first use
+    mutable std::optional<double> m_level;
     mutable std::optional<double> m_width;
     int m_currentFrame = 1;
     double m_zoom = 1.0;

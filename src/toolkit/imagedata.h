@@ -78,6 +78,7 @@ struct Image::Data {
     // drawing.
     ModalityTransform modality;
     std::optional<VoiLut> voiLut;
+    mutable std::mutex windowMutex; // the first computation of the default window
     // The drawing's lookup table, rebuilt only when the window changes.
     mutable std::mutex renderMutex;
     mutable DisplayLut displayLut;

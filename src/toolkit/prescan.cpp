@@ -278,6 +278,13 @@ private:
                     std::min<std::size_t>(m_pending, std::numeric_limits<uInt>::max());
                 m_stream.avail_in = uInt(chunk);
                 m_pending -= chunk;
+            } else if (m_stream.avail_in == 0 && !m_padded) {
+                // DCMTK feeds one zero byte after the data so that raw inflate can finish;
+                // that byte may complete a last code, so it is fed here too.
+                static const Bytef zero = 0;
+                m_stream.next_in = const_cast<Bytef *>(&zero);
+                m_stream.avail_in = 1;
+                m_padded = true;
             }
             m_stream.next_out = m_window.data() + m_tail;
             m_stream.avail_out = uInt(m_window.size() - m_tail);
@@ -290,7 +297,7 @@ private:
                                                         number(m_cap) + " bytes"};
                 return false;
             }
-            if (rc == Z_STREAM_END || (rc == Z_BUF_ERROR && m_stream.avail_in == 0)) {
+            if (rc == Z_STREAM_END || (rc == Z_BUF_ERROR && m_stream.avail_in == 0 && m_padded)) {
                 m_done = true; // a truncated stream simply ends; the walk judges what it lacks
                 return produced > 0;
             }
@@ -308,6 +315,7 @@ private:
     z_stream m_stream{};
     bool m_ready = false;
     bool m_done = false;
+    bool m_padded = false;
     std::size_t m_pending = 0;
     std::uint64_t m_total = 0;
     std::uint64_t m_cap;

@@ -140,7 +140,8 @@ TEST(Attributes, ElementListHoldsEveryElementInOrder) {
     // an empty value is a single value without content
     DataSetBuilder b = baseDataSet();
     b.set(0x0010, 0x0030, QString());
-    const DataElement *birth = find(load(b)->elements(), 0x0010, 0x0030);
+    const std::vector<DataElement> withEmpty = load(b)->elements();
+    const DataElement *birth = find(withEmpty, 0x0010, 0x0030);
     ASSERT_NE(birth, nullptr);
     EXPECT_TRUE(birth->values.isEmpty());
 }

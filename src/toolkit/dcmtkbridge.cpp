@@ -27,8 +27,8 @@ quint16 readU16(const char *p, bool bigEndian) {
     return bigEndian ? quint16((u[0] << 8) | u[1]) : quint16(u[0] | (u[1] << 8));
 }
 
-// A data set without the Part 10 header must at least begin like one: an even group from
-// the command, identifying or patient groups, in either byte order.
+// A data set without the file header (preamble and meta header) must at least begin like one: an
+// even group from the command, identifying or patient groups, in either byte order.
 bool looksLikeRawDataSet(const QByteArray &bytes) {
     if (bytes.size() < 8) {
         return false;

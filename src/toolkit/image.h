@@ -30,7 +30,7 @@ struct StoredWindow {
 // several threads; the display-state setters belong to the thread that owns the viewer.
 class Image {
 public:
-    // Reads a DICOM file (with or without the Part 10 header). Throws ToolkitError naming the
+    // Reads a DICOM file (with or without preamble and meta header). Throws ToolkitError naming the
     // file and what is wrong when it cannot be read, is not DICOM or is damaged.
     static std::shared_ptr<Image> fromFile(const QString &path);
     // Reads a DICOM file held in memory; `name` stands for the source in messages.

@@ -60,7 +60,7 @@ inline std::vector<int> rampValues(int rows, int columns, int frames, int bitsSt
     return values;
 }
 
-// A monochrome pixel specification from stored values.
+// Monochrome pixels from stored values.
 inline PixelSpec monochrome(int rows, int columns, int frames, int bitsAllocated, int bitsStored,
                             bool isSigned, const std::vector<int> &values,
                             const QString &photometric = QStringLiteral("MONOCHROME2")) {

@@ -440,7 +440,7 @@ TEST(ColourModels, PaletteColourLooksUpEveryIndex) {
               (std::vector<int>{0, 0, 0, 255, 0, 0, 0x12, 0x34, 0x56, 0x80, 0x80, 0xFF}));
 }
 
-// --- files without the Part 10 header and broken files
+// --- data sets without preamble and meta header, and broken files
 
 TEST(Reading, RawDataSetsWithoutMetaHeaderRead) {
     const ImageCase c = imageCases[2];

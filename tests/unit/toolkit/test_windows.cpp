@@ -231,3 +231,71 @@ TEST(Jpeg2000, FramesSpreadOverSeveralFragmentsAreFound) {
 }
 
 } // namespace
+
+namespace {
+
+// Replaces the pixel data of `in` by one encapsulated fragment holding `code`.
+QString withFragment(const QString &in, const QByteArray &code) {
+    DcmFileFormat file;
+    EXPECT_TRUE(file.loadFile(in.toLocal8Bit().constData()).good());
+    DcmElement *element = nullptr;
+    file.getDataset()->findAndGetElement(DCM_PixelData, element);
+    auto *sequence = new DcmPixelSequence(DCM_PixelSequenceTag);
+    sequence->insert(new DcmPixelItem(DCM_PixelItemTag));
+    QByteArray even = code;
+    if (even.size() % 2) {
+        even.append('\0');
+    }
+    auto *fragment = new DcmPixelItem(DCM_PixelItemTag);
+    fragment->putUint8Array(reinterpret_cast<const Uint8 *>(even.constData()),
+                            static_cast<unsigned long>(even.size()));
+    sequence->insert(fragment);
+    static_cast<DcmPixelData *>(element)->putOriginalRepresentation(EXS_JPEG2000LosslessOnly,
+                                                                    nullptr, sequence);
+    const QString out = in + QStringLiteral(".j2k.dcm");
+    EXPECT_TRUE(file.saveFile(out.toLocal8Bit().constData(), EXS_JPEG2000LosslessOnly).good());
+    return out;
+}
+
+TEST(Jpeg2000, Jp2WrappedStreamFromOpjCompressTakesItsSignFromTheDataSet) {
+    if (tool(QStringLiteral("opj_compress")).isEmpty()) {
+        GTEST_SKIP() << "opj_compress is not installed";
+    }
+    QTemporaryDir dir;
+    // signed 12-bit values, written to a 12-bit unsigned PGM as their two's complement bits
+    const int rows = 6, columns = 8;
+    std::vector<int> values;
+    QByteArray pgm = QByteArray("P5\n8 6\n4095\n");
+    for (int i = 0; i < rows * columns; ++i) {
+        const int v = (i * 97) % 4096 - 2048;
+        values.push_back(v);
+        const int bits = v & 0xFFF;
+        pgm.append(char(bits >> 8)).append(char(bits & 0xFF));
+    }
+    const QString pgmPath = dir.filePath(QStringLiteral("in.pgm"));
+    QFile f(pgmPath);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(pgm);
+    f.close();
+    const QString jp2Path = dir.filePath(QStringLiteral("out.jp2"));
+    QString errors;
+    ASSERT_EQ(
+        runTool(QStringLiteral("opj_compress"), {"-n", "2", "-i", pgmPath, "-o", jp2Path}, &errors),
+        0)
+        << errors.toStdString();
+    QFile jp2(jp2Path);
+    ASSERT_TRUE(jp2.open(QIODevice::ReadOnly));
+
+    DataSetBuilder b = baseDataSet();
+    b.setPixels(monochrome(rows, columns, 1, 16, 12, true, values));
+    const QString native = dir.filePath(QStringLiteral("native.dcm"));
+    b.save(native, TransferSyntax::ExplicitLittle);
+    const auto image = Image::fromFile(withFragment(native, jp2.readAll()));
+    EXPECT_EQ(image->transferSyntaxUid(), QStringLiteral("1.2.840.10008.1.2.4.90"));
+    const PixelFrame frame = image->frame(1);
+    ASSERT_EQ(frame.sample, PixelFrame::Sample::S16);
+    const auto *p = reinterpret_cast<const std::int16_t *>(frame.data->data());
+    EXPECT_EQ(std::vector<int>(p, p + rows * columns), values);
+}
+
+} // namespace

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -129,22 +130,20 @@ std::uint8_t flagsFor(DcmEVR evr, const DcmVR &vr) {
     return flags;
 }
 
-// Flags of every possible two-byte VR field, computed once.
-const std::array<std::uint8_t, 65536> &vrTable() {
-    static const std::array<std::uint8_t, 65536> table = [] {
-        std::array<std::uint8_t, 65536> t{};
-        for (unsigned code = 0; code < 65536; ++code) {
-            const char name[3] = {char(code & 0xFF), char(code >> 8), 0};
-            const DcmVR vr(name);
-            t[code] = flagsFor(vr.getEVR(), vr);
-        }
-        return t;
-    }();
-    return table;
-}
-
+// Flags of each two-byte VR field, computed on first sight; racing threads compute the same
+// value, so relaxed atomics suffice.
 std::uint8_t vrFlags(const std::uint8_t *letters) {
-    return vrTable()[letters[0] | (letters[1] << 8)];
+    constexpr std::uint8_t kKnown = 0x80;
+    static std::array<std::atomic<std::uint8_t>, 65536> table{};
+    std::atomic<std::uint8_t> &slot = table[letters[0] | (letters[1] << 8)];
+    std::uint8_t flags = slot.load(std::memory_order_relaxed);
+    if (!(flags & kKnown)) {
+        const char name[3] = {char(letters[0]), char(letters[1]), 0};
+        const DcmVR vr(name);
+        flags = flagsFor(vr.getEVR(), vr) | kKnown;
+        slot.store(flags, std::memory_order_relaxed);
+    }
+    return flags & ~kKnown;
 }
 
 // The dictionary VR of a tag, as DCMTK uses it for implicit VR; a small cache keeps the

@@ -126,15 +126,11 @@ int runRender(const QStringList &arguments) {
     try {
         const toolkit::PixelFrame frame = image->frame(o->frame);
         toolkit::RenderRequest request;
-        std::optional<toolkit::VoiLut> voi;
         if (o->level) {
             request.center = *o->level;
             request.width = *o->width;
-        } else if ((voi = image->voiLut())) {
-            request.voiLut = &*voi;
         } else {
-            request.center = image->level();
-            request.width = image->width();
+            request = image->windowRequest();
         }
         const QSize own(frame.columns, frame.rows);
         request.target = o->size.isEmpty() ? own : o->size;

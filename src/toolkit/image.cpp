@@ -139,6 +139,13 @@ std::shared_ptr<Image> Image::fromBytes(const QByteArray &bytes, const QString &
     return image;
 }
 
+std::shared_ptr<Image> Image::placeholder() {
+    auto data = std::make_unique<Data>();
+    data->file = std::make_unique<DcmFileFormat>();
+    data->layout.frames = 1;
+    return std::shared_ptr<Image>(new Image(std::move(data)));
+}
+
 QString Image::sourceName() const {
     return m_data->name;
 }
@@ -308,6 +315,9 @@ StoredWindow Image::minMaxWindow(int number) const {
 }
 
 QImage Image::render(QSize target, Filter filter) const {
+    if (!m_data->hasPixels) {
+        return QImage();
+    }
     const PixelFrame f = frame(std::clamp(m_currentFrame, 1, frameCount()));
     RenderRequest request;
     request.center = level();
@@ -316,6 +326,17 @@ QImage Image::render(QSize target, Filter filter) const {
     request.filter = filter;
     std::lock_guard<std::mutex> lock(m_data->renderMutex);
     return renderFrame(f, m_data->modality, request, m_data->displayLut);
+}
+
+RenderRequest Image::windowRequest() const {
+    RenderRequest request;
+    if (m_data->voiLut && !m_data->voiLut->data.empty()) {
+        request.voiLut = &*m_data->voiLut;
+    } else {
+        request.center = level();
+        request.width = width();
+    }
+    return request;
 }
 
 // --- display state

@@ -35,6 +35,10 @@ public:
     static std::shared_ptr<Image> fromFile(const QString &path);
     // Reads a DICOM file held in memory; `name` stands for the source in messages.
     static std::shared_ptr<Image> fromBytes(const QByteArray &bytes, const QString &name);
+    // An empty image without a data set, for operations that need an image when there is none:
+    // every attribute empty, no pixels, one frame, 0 rows and columns; render() gives a null
+    // picture.
+    static std::shared_ptr<Image> placeholder();
 
     ~Image();
     Image(const Image &) = delete;
@@ -98,6 +102,11 @@ public:
     // ToolkitError when the pixels cannot be decoded.
     QImage render(QSize target = QSize(), Filter filter = Filter::Bilinear) const;
 
+    // The grey-scale part of a drawing request as a tile draws this image: its VOI LUT when it
+    // has one, otherwise its level and width. The LUT pointer stays valid while the image
+    // lives, so a DisplayLut kept across drawings recognises it.
+    RenderRequest windowRequest() const;
+
     // --- display state (the viewers' view of the image)
     double level() const;
     void setLevel(double level);
@@ -116,7 +125,7 @@ public:
     enum FlipBits { FlipHorizontal = 1, FlipVertical = 2 };
     int flipState() const { return m_flip; }
     void setFlipState(int bits) { m_flip = bits & (FlipHorizontal | FlipVertical); }
-    int rotation() const { return m_rotation; } // quarter turns clockwise, 0..3
+    int rotation() const { return m_rotation; } // quarter turns anticlockwise, 0..3
     void setRotation(int quarterTurns) { m_rotation = ((quarterTurns % 4) + 4) % 4; }
     int magnificationMethod() const { return m_magnification; }
     void setMagnificationMethod(int method) { m_magnification = method; }

@@ -261,7 +261,7 @@ PixelFrame Image::frame(int number) const {
     return decoded;
 }
 
-ModalityTransform Image::modalityTransform() const {
+const ModalityTransform &Image::modalityTransform() const {
     return m_data->modality;
 }
 

@@ -83,8 +83,9 @@ public:
     // Throws ToolkitError when the pixels cannot be decoded (odd bit depth, damaged stream,
     // data shorter than declared) or `number` is out of range.
     PixelFrame frame(int number) const;
-    // Rescale Slope/Intercept, or the Modality LUT Sequence when present.
-    ModalityTransform modalityTransform() const;
+    // Rescale Slope/Intercept, or the Modality LUT Sequence when present. The reference stays
+    // valid while the image lives, so a DisplayLut kept across drawings recognises its LUT.
+    const ModalityTransform &modalityTransform() const;
     // Every stored Window Center/Width pair, in order.
     std::vector<StoredWindow> storedWindows() const;
     // The first item of the VOI LUT Sequence, if any.

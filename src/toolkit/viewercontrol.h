@@ -1,0 +1,103 @@
+#pragma once
+
+#include "toolkit/imagecollection.h"
+#include "toolkit/label.h"
+#include "toolkit/tilegeometry.h"
+
+#include <QColor>
+#include <QImage>
+#include <QPoint>
+#include <QPointF>
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+
+namespace ravlen::toolkit {
+
+// The viewer control of both viewer windows: a grid of tiles showing an image collection from
+// a first shown position on. It draws every tile from the display pipeline and keeps each
+// tile's finished picture, so only tiles whose image or cell changed are drawn again.
+// Lives on the user-interface thread.
+class ViewerControl : public QWidget {
+    Q_OBJECT
+public:
+    explicit ViewerControl(QWidget *parent = nullptr);
+    ~ViewerControl() override;
+
+    // The images shown, positions 1..count. After changing the collection call refresh().
+    ImageCollection &images();
+    const ImageCollection &images() const;
+
+    // The grid. Values below 1 count as 1.
+    int rows() const;
+    void setRows(int rows);
+    int columns() const;
+    void setColumns(int columns);
+
+    // Position of the image in the top left tile (1-based; 0 when the collection is empty).
+    int currentIndex() const;
+    void setCurrentIndex(int position);
+
+    // Position of the image whose tile holds `point` (widget pixels), 0 when none.
+    int imageIndexAt(QPoint point) const;
+    // The image pixel (column, row from 0, fractional) under `point`, when it lies on an image.
+    std::optional<QPointF> imagePixelAt(QPoint point) const;
+    // The tile rectangle of the image at `position`, empty when not shown.
+    QRect tileRect(int position) const;
+
+    // Selection border drawn around an image's tile: width in pixels (0: none) and colour.
+    // The width is the image's border() value; the colour is kept per image here.
+    void setBorderColour(const Image *image, QColor colour);
+    QColor borderColour(const Image *image) const; // red until set
+
+    // How the image at `position` is drawn in its tile right now (scale, visible part), when
+    // it is shown in a tile.
+    std::optional<TileTransform> tileTransformAt(int position) const;
+
+    // The viewer's own labels (not tied to an image).
+    LabelCollection &labels();
+    const LabelCollection &labels() const;
+
+    // With automatic redraw off, changes are collected and drawn on the next refresh().
+    bool autoRedraw() const;
+    void setAutoRedraw(bool on);
+    // Draws again what changed (images, their display state, the grid).
+    void refresh();
+    // Drops the cached picture of one image's tiles (for changes the cache key cannot see).
+    void invalidate(const Image *image);
+
+    // The finished picture of the tile showing `position` (cell size, border included), as the
+    // next paint would draw it; null when the position is not shown.
+    QImage tilePicture(int position);
+    // How many tile pictures have been drawn, and lookup tables built, since creation.
+    int renderCount() const;
+    int tableBuilds() const;
+
+signals:
+    // Button: 1 left, 2 right, 4 middle; Shift: 1 shift, 2 control, 4 alt; X, Y in widget pixels.
+    void MouseDown(int Button, int Shift, int X, int Y);
+    void MouseMove(int Button, int Shift, int X, int Y);
+    void MouseUp(int Button, int Shift, int X, int Y);
+    void DblClick();
+    // KeyCode as the Windows key codes (13 Enter, 46 Delete, 96..105 keypad digits).
+    void KeyDown(int KeyCode, int Shift);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void ensureTiles();
+    void afterEvent();
+
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+} // namespace ravlen::toolkit

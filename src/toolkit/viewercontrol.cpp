@@ -110,13 +110,14 @@ QImage errorPicture(QSize cell, const QString &reason) {
 // The image's current frame drawn as its tile shows it: the part of the image in the cell,
 // turned and mirrored, on black. Throws ToolkitError when the pixels cannot be drawn.
 QImage drawTile(const Image &image, QSize cell, DisplayLut &lut) {
+    // Decoded first, so an image without drawable pixels says so even when panned away.
+    const PixelFrame frame = image.frame(std::clamp(image.currentFrame(), 1, image.frameCount()));
     const TileTransform t = tileTransform(viewOf(image, cell));
     if (!t.visible()) {
         QImage empty(cell, QImage::Format_Grayscale8);
         empty.fill(0);
         return empty;
     }
-    const PixelFrame frame = image.frame(std::clamp(image.currentFrame(), 1, image.frameCount()));
     RenderRequest request = image.windowRequest();
     request.source = t.source();
     request.target = t.renderSize();
@@ -376,7 +377,13 @@ struct ViewerControl::State {
         try {
             picture = drawTile(*slot.image, cell, lutFor(slot.image));
         } catch (const std::exception &e) {
-            picture = errorPicture(cell, QString::fromUtf8(e.what()));
+            // The tile is small: the reason without the file name the error starts with.
+            QString reason = QString::fromUtf8(e.what());
+            const QString name = slot.image->sourceName() + QStringLiteral(": ");
+            if (reason.startsWith(name)) {
+                reason = reason.mid(name.size());
+            }
+            picture = errorPicture(cell, reason);
         }
         drawBorder(picture, slot.image->border(), colourOf(slot.image.get()));
         return picture;

@@ -469,7 +469,6 @@ ViewerControl::ViewerControl(QWidget *parent)
     setPalette(p);
     m_state->poll.setInterval(ChangePollMs);
     connect(&m_state->poll, &QTimer::timeout, this, [this] { afterEvent(); });
-    m_state->poll.start();
 }
 
 ViewerControl::~ViewerControl() = default;
@@ -679,6 +678,16 @@ void ViewerControl::paintEvent(QPaintEvent *event) {
 void ViewerControl::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
     update();
+}
+
+void ViewerControl::showEvent(QShowEvent *event) {
+    QWidget::showEvent(event);
+    m_state->poll.start(); // looks for changes only while there is something to see
+}
+
+void ViewerControl::hideEvent(QHideEvent *event) {
+    QWidget::hideEvent(event);
+    m_state->poll.stop();
 }
 
 void ViewerControl::mousePressEvent(QMouseEvent *event) {

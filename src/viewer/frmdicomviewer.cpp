@@ -1,0 +1,679 @@
+#include "viewer/frmdicomviewer.h"
+
+#include "component/clsexam.h"
+#include "component/clsravlenpacsviewer.h"
+#include "component/componentconstants.h"
+#include "component/modstartwindows.h"
+#include "component/optionsbox.h"
+#include "component/windowplacement.h"
+#include "core/errors.h"
+#include "core/formats.h"
+#include "core/prompter.h"
+#include "core/qtprompter.h"
+#include "core/settingsstore.h"
+#include "toolkit/image.h"
+#include "toolkit/imagecollection.h"
+#include "toolkit/viewercontrol.h"
+#include "viewer/statusline.h"
+#include "viewer/viewerconstants.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QStatusBar>
+
+namespace ravlen {
+
+namespace {
+
+constexpr int kTwips = component::kTwipsPerPixel;
+constexpr int kPanelWidthTwips = 2880;      // the side panel: 192 pixels
+constexpr int kToolButtonWidthTwips = 1000; // "&Tools"
+constexpr int kToolButtonHeightTwips = 375;
+
+int pixels(double twips) {
+    return int(fmt::roundHalfEven(twips / kTwips));
+}
+
+void setQuietly(QScrollBar *bar, int value) {
+    const QSignalBlocker block(bar);
+    bar->setValue(value);
+}
+
+QPointer<frmDicomViewer> &instance() {
+    static QPointer<frmDicomViewer> window;
+    return window;
+}
+
+void showViewerWindow() {
+    frmDicomViewer &window = dicomViewer();
+    window.show();
+    window.raise();
+}
+
+} // namespace
+
+// The viewer control as the image set sees it.
+class frmDicomViewer::Grid : public viewer::ImageGrid {
+public:
+    explicit Grid(toolkit::ViewerControl &control) : m_control(control) {}
+    toolkit::ImageCollection &images() override { return m_control.images(); }
+    viewer::GridSize grid() const override { return {m_control.rows(), m_control.columns()}; }
+    void setGrid(viewer::GridSize grid) override {
+        m_control.setRows(grid.rows);
+        m_control.setColumns(grid.columns);
+    }
+    int firstShown() const override { return m_control.currentIndex(); }
+    void setFirstShown(int position) override { m_control.setCurrentIndex(position); }
+    void setBorderColour(const toolkit::Image &image, QColor colour) override {
+        m_control.setBorderColour(&image, colour);
+    }
+    void refresh() override { m_control.refresh(); }
+
+private:
+    toolkit::ViewerControl &m_control;
+};
+
+frmDicomViewer::frmDicomViewer(QWidget *parent) : QMainWindow(parent) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(viewer::kViewerCaption);
+    resize(1200, 900);
+
+    m_area = new QWidget(this);
+    m_area->setObjectName(QStringLiteral("ClientArea"));
+    setCentralWidget(m_area);
+    m_area->installEventFilter(this);
+
+    Viewer = new toolkit::ViewerControl(m_area);
+    Viewer->setObjectName(QStringLiteral("Viewer"));
+    Viewer->setFocusPolicy(Qt::StrongFocus);
+    Viewer->setMouseTracking(true);
+    m_grid = std::make_unique<Grid>(*Viewer);
+    m_set = std::make_unique<viewer::ImageSet>(*m_grid);
+
+    buildPanel();
+    buildMenus();
+
+    StatusLine = new QLabel(this);
+    StatusLine->setObjectName(QStringLiteral("StatusLine"));
+    statusBar()->addWidget(StatusLine, 1);
+
+    connect(Viewer, &toolkit::ViewerControl::MouseDown, this, &frmDicomViewer::Viewer_MouseDown);
+    connect(Viewer, &toolkit::ViewerControl::MouseMove, this, &frmDicomViewer::Viewer_MouseMove);
+    connect(Viewer, &toolkit::ViewerControl::KeyDown, this, &frmDicomViewer::Viewer_KeyDown);
+    connect(Viewer, &toolkit::ViewerControl::DblClick, this, &frmDicomViewer::Viewer_DblClick);
+
+    Form_Load();
+    RefreshImageControls();
+    Form_Resize();
+}
+
+frmDicomViewer::~frmDicomViewer() {
+    if (instance() == this) {
+        instance() = nullptr;
+    }
+}
+
+void frmDicomViewer::buildPanel() {
+    fraMain = new QFrame(m_area);
+    fraMain->setObjectName(QStringLiteral("fraMain"));
+    fraMain->setFrameShape(QFrame::StyledPanel);
+    fraMain->setAutoFillBackground(true);
+    fraMain->setMouseTracking(true);
+    fraMain->installEventFilter(this);
+
+    auto *grid = new QGridLayout(fraMain);
+    int row = 0;
+    lblPatient = new QLabel(QStringLiteral("Patient:"), fraMain);
+    lblPatient->setObjectName(QStringLiteral("lblPatient"));
+    lblPatientID = new QLabel(fraMain);
+    lblPatientID->setObjectName(QStringLiteral("lblPatientID"));
+    lblPatientID->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    PatientName = new QLineEdit(fraMain);
+    PatientName->setObjectName(QStringLiteral("PatientName"));
+    PatientName->setReadOnly(true);
+    grid->addWidget(lblPatient, row, 0);
+    grid->addWidget(lblPatientID, row++, 1, 1, 2);
+    grid->addWidget(PatientName, row++, 0, 1, 3);
+
+    // A number box with a narrow vertical scroll bar beside it, which steps the number.
+    const auto addNumber = [&](const QString &caption, const QString &boxName,
+                               const QString &barName, QLineEdit *&box, QScrollBar *&bar) {
+        auto *label = new QLabel(caption, fraMain);
+        box = new QLineEdit(fraMain);
+        box->setObjectName(boxName);
+        box->setMaximumWidth(56);
+        bar = new QScrollBar(Qt::Vertical, fraMain);
+        bar->setObjectName(barName);
+        bar->setFixedHeight(box->sizeHint().height());
+        grid->addWidget(label, row, 0);
+        grid->addWidget(box, row, 1);
+        grid->addWidget(bar, row++, 2);
+    };
+    addNumber(QStringLiteral("Display Rows:"), QStringLiteral("rows"), QStringLiteral("RowSpin"),
+              rows, RowSpin);
+    addNumber(QStringLiteral("Display Columns:"), QStringLiteral("Columns"),
+              QStringLiteral("ColSpin"), Columns, ColSpin);
+    addNumber(QStringLiteral("Img Num:"), QStringLiteral("current"), QStringLiteral("CurrentSpin"),
+              current, CurrentSpin);
+    for (QScrollBar *bar : {RowSpin, ColSpin}) {
+        bar->setRange(1, viewer::kGridSpinMax);
+        bar->setValue(viewer::kGridSpinMax);
+    }
+    CurrentSpin->setRange(0, 0);
+
+    cmdPreImages = new QPushButton(QStringLiteral("Previous Images"), fraMain);
+    cmdPreImages->setObjectName(QStringLiteral("cmdPreImages"));
+    cmdPreImages->setEnabled(false);
+    grid->addWidget(cmdPreImages, row++, 0, 1, 3);
+
+    tl = new QPlainTextEdit(fraMain);
+    tl->setObjectName(QStringLiteral("tl"));
+    tl->setVisible(false);
+    grid->addWidget(tl, row++, 0, 1, 3);
+    // The windowing, zoom and mouse-function controls take the room below.
+    grid->setRowStretch(row, 1);
+
+    cmdToolB = new QPushButton(QStringLiteral("&Tools"), m_area);
+    cmdToolB->setObjectName(QStringLiteral("cmdToolB"));
+    cmdToolB->setVisible(false);
+    cmdToolB->installEventFilter(this);
+
+    connect(cmdToolB, &QPushButton::clicked, this, &frmDicomViewer::cmdToolB_Click);
+    connect(current, &QLineEdit::textChanged, this, &frmDicomViewer::current_Change);
+    connect(CurrentSpin, &QScrollBar::valueChanged, this, &frmDicomViewer::CurrentSpin_Change);
+    connect(rows, &QLineEdit::textChanged, this, &frmDicomViewer::rows_Change);
+    connect(Columns, &QLineEdit::textChanged, this, &frmDicomViewer::Columns_Change);
+    connect(RowSpin, &QScrollBar::valueChanged, this, &frmDicomViewer::RowSpin_Change);
+    connect(ColSpin, &QScrollBar::valueChanged, this, &frmDicomViewer::ColSpin_Change);
+    connect(rows, &QLineEdit::editingFinished, this, &frmDicomViewer::rows_LostFocus);
+    connect(Columns, &QLineEdit::editingFinished, this, &frmDicomViewer::Columns_LostFocus);
+}
+
+void frmDicomViewer::guarded(const std::function<void()> &body) {
+    try {
+        body();
+    } catch (const ToolkitError &e) {
+        prompter().message(
+            QStringLiteral("%1\n(error %2)").arg(QString::fromStdString(e.what())).arg(e.number()),
+            Prompter::Icon::Critical, Prompter::Ok, QString(), this);
+    } catch (const std::exception &e) {
+        prompter().message(QString::fromStdString(e.what()), Prompter::Icon::Critical, Prompter::Ok,
+                           QString(), this);
+    }
+}
+
+// --- load and unload
+
+void frmDicomViewer::Form_Load() {
+    guarded([this] {
+        using namespace component::settingskey;
+        // (The monitor objects come with the monitor chooser.)
+        m_displayMonitor = int(fmt::leadingNumber(
+            settings().get(MonitorApp, ViewerSection, DisplayResult, QStringLiteral("0"))));
+        const double play = fmt::leadingNumber(settings().get(PacsApp, ViewerSection, PlayMS));
+        m_playInterval = play > viewer::kMaxPlayMS ? viewer::kMaxPlayMS : fmt::toInt32(play);
+        m_magMode = int(fmt::leadingNumber(settings().get(PacsApp, ViewerSection, MagMode)));
+        m_minMode = int(fmt::leadingNumber(settings().get(PacsApp, ViewerSection, MinMode)));
+        m_set->setSmoothing(m_magMode, m_minMode);
+    });
+    SetImageControlsEnabled(false);
+    m_mouseFunction = viewer::kMouseSelect;
+    modStart::RestoreWindowPlacement(this);
+}
+
+void frmDicomViewer::Form_Unload() {
+    guarded([this] { modStart::SaveWindowPlacement(this); });
+}
+
+void frmDicomViewer::closeEvent(QCloseEvent *event) {
+    Form_Unload();
+    // The next use of the viewer starts a fresh, empty window.
+    if (instance() == this) {
+        instance() = nullptr;
+    }
+    event->accept();
+}
+
+// --- image set
+
+int frmDicomViewer::imageCount() const {
+    return m_set->count();
+}
+
+void frmDicomViewer::InitImage() {
+    guarded([this] {
+        QStringList failures;
+        toolkit::ImageCollection &images = Viewer->images();
+        for (int p = 1; p <= images.count(); ++p) {
+            try {
+                images.item(p)->applyDefaultWindow();
+            } catch (const ToolkitError &e) {
+                failures << QString::fromStdString(e.what());
+            }
+        }
+        if (m_set->imagesChanged(currentExam())) {
+            showExamLabels();
+        }
+        Viewer->refresh();
+        RefreshImageControls();
+        if (!failures.isEmpty()) {
+            prompter().message(failures.join(QLatin1Char('\n')), Prompter::Icon::Warning,
+                               Prompter::Ok, QString(), this);
+        }
+    });
+}
+
+std::shared_ptr<toolkit::Image> frmDicomViewer::GetSelectedImage() {
+    return m_set->selectedImage();
+}
+
+void frmDicomViewer::SelectImage(int position) {
+    m_set->select(position);
+    // Also when nothing is selected now: the page may have moved.
+    RefreshImageControls();
+}
+
+void frmDicomViewer::ReselectCurrent() {
+    SelectImage(m_set->currentPosition());
+}
+
+void frmDicomViewer::SetGrid(viewer::GridSize grid) {
+    m_set->setGrid(grid);
+    RefreshImageControls();
+}
+
+void frmDicomViewer::RefreshImageControls() {
+    const int n = m_set->count();
+    {
+        const QSignalBlocker blockRows(rows);
+        const QSignalBlocker blockColumns(Columns);
+        rows->setText(QString::number(Viewer->rows()));
+        Columns->setText(QString::number(Viewer->columns()));
+        setQuietly(RowSpin, viewer::reversedSpin(viewer::kGridSpinMax, Viewer->rows()));
+        setQuietly(ColSpin, viewer::reversedSpin(viewer::kGridSpinMax, Viewer->columns()));
+        const QSignalBlocker blockSpin(CurrentSpin);
+        CurrentSpin->setRange(n >= 1 ? 1 : 0, n);
+    }
+    // Writing the box runs its change handler, which settles the value and the scroll bar.
+    const QString first = QString::number(Viewer->currentIndex());
+    if (current->text() != first) {
+        current->setText(first);
+    } else {
+        current_Change();
+    }
+    // Image controls follow the set: an emptied viewer has nothing for them to act on.
+    SetImageControlsEnabled(n >= 1);
+    updateStatus();
+}
+
+void frmDicomViewer::SetImageControlsEnabled(bool enabled) {
+    for (const QString &name : viewer::kImageEntries) {
+        if (QAction *action = entry(name)) {
+            action->setEnabled(enabled && !viewer::kPendingEntries.contains(name));
+        }
+    }
+}
+
+int frmDicomViewer::OpenFiles(const QStringList &paths) {
+    int added = 0;
+    QStringList failures;
+    for (const QString &path : paths) {
+        try {
+            Viewer->images().readFile(path);
+            ++added;
+        } catch (const std::exception &e) {
+            failures << QString::fromStdString(e.what());
+        }
+    }
+    if (m_set->imagesChanged(currentExam())) {
+        showExamLabels();
+    }
+    Viewer->refresh();
+    RefreshImageControls();
+    if (failures.size() == 1) {
+        prompter().message(QStringLiteral("Could not open %1").arg(failures.first()),
+                           Prompter::Icon::Warning, Prompter::Ok, QString(), this);
+    } else if (failures.size() > 1) {
+        prompter().message(QStringLiteral("Could not open %1 files:\n%2")
+                               .arg(failures.size())
+                               .arg(failures.join(QLatin1Char('\n'))),
+                           Prompter::Icon::Warning, Prompter::Ok, QString(), this);
+    }
+    return added;
+}
+
+void frmDicomViewer::showExamLabels() {
+    const clsExam &exam = currentExam();
+    lblPatientID->setText(exam.PatientID());
+    QStringList given = {exam.Name_First(), exam.Name_Middle()};
+    given.removeAll(QString());
+    const QString first = given.join(QLatin1Char(' '));
+    PatientName->setText(exam.Name_Last().isEmpty() || first.isEmpty()
+                             ? exam.Name_Last() + first
+                             : exam.Name_Last() + QStringLiteral(", ") + first);
+}
+
+// --- menu handlers
+
+void frmDicomViewer::mnuOpenDicom_Click() {
+    guarded([this] {
+        const QStringList paths = prompter().openFiles(
+            viewer::kOpenDicomTitle, viewer::kOpenDicomFilter, true, QString(), this);
+        if (!paths.isEmpty()) {
+            OpenFiles(paths);
+        }
+    });
+}
+
+void frmDicomViewer::Exit_Click() {
+    close();
+}
+
+void frmDicomViewer::DeleteSelected_Click() {
+    guarded([this] {
+        if (m_set->closeSelected()) {
+            m_set->imagesChanged(currentExam());
+            RefreshImageControls();
+        }
+    });
+}
+
+void frmDicomViewer::mnuCloseImg_Click() {
+    DeleteSelected_Click();
+}
+
+void frmDicomViewer::DeleteAll_Click() {
+    guarded([this] {
+        m_set->clear();
+        // The exam caption reset.
+        setWindowTitle(viewer::kEmptyExamCaption);
+        lblPatientID->clear();
+        PatientName->clear();
+        RefreshImageControls();
+    });
+}
+
+void frmDicomViewer::SImage_Click() {
+    Sort_Images();
+}
+
+void frmDicomViewer::mSortImages_Click() {
+    Sort_Images();
+}
+
+// The images are reordered where they are: no path table is needed (the set could not be read
+// back from disk anyway when its images were retrieved or pasted), so Get_Array does not exist.
+void frmDicomViewer::Sort_Images() {
+    guarded([this] {
+        m_set->sort();
+        RefreshImageControls();
+    });
+}
+
+void frmDicomViewer::cmnuTile_Click(viewer::GridSize grid) {
+    guarded([this, grid] { SetGrid(grid); });
+}
+
+void frmDicomViewer::Options_Click() {
+    guarded([this] { showOptionsBox(this); });
+}
+
+void frmDicomViewer::mOptions_Click() {
+    guarded([] { showOptionsBox(nullptr); });
+}
+
+// --- side panel
+
+bool frmDicomViewer::panelShown() const {
+    return !fraMain->isHidden();
+}
+
+void frmDicomViewer::showPanel(bool shown) {
+    fraMain->setVisible(shown);
+    cmdToolB->setVisible(!shown);
+    if (QAction *view = entry(QStringLiteral("mViewMenu"))) {
+        view->setChecked(shown);
+    }
+    Form_Resize();
+}
+
+void frmDicomViewer::mViewMenu_Click() {
+    showPanel(!panelShown());
+}
+
+void frmDicomViewer::cmdToolB_Click() {
+    showPanel(true);
+}
+
+void frmDicomViewer::cmdToolB_MouseMove() {
+    if (!panelShown()) {
+        showPanel(true);
+    }
+}
+
+void frmDicomViewer::fraMain_MouseMove() {
+    if (panelShown()) {
+        showPanel(false);
+    }
+}
+
+void frmDicomViewer::current_Change() {
+    guarded([this] {
+        const std::optional<int> typed = viewer::parseWholeNumber(current->text());
+        if (!typed) {
+            return; // half-typed or empty: wait for a number
+        }
+        const int value = viewer::clampCurrent(*typed, m_set->count());
+        if (current->text() != QString::number(value)) {
+            current->setText(QString::number(value));
+            return; // the change of the box ran this again with the settled value
+        }
+        Viewer->setCurrentIndex(value);
+        setQuietly(CurrentSpin,
+                   value == 0 ? 0 : viewer::reversedSpin(CurrentSpin->maximum(), value));
+        Viewer->refresh();
+    });
+}
+
+void frmDicomViewer::CurrentSpin_Change() {
+    current->setText(
+        QString::number(viewer::reversedSpin(CurrentSpin->maximum(), CurrentSpin->value())));
+}
+
+void frmDicomViewer::rows_Change() {
+    guarded([this] {
+        if (const std::optional<int> n = viewer::parseWholeNumber(rows->text())) {
+            Viewer->setRows(std::clamp(*n, 1, viewer::kGridTypedMax));
+            Viewer->refresh();
+        }
+    });
+}
+
+void frmDicomViewer::Columns_Change() {
+    guarded([this] {
+        if (const std::optional<int> n = viewer::parseWholeNumber(Columns->text())) {
+            Viewer->setColumns(std::clamp(*n, 1, viewer::kGridTypedMax));
+            Viewer->refresh();
+        }
+    });
+}
+
+void frmDicomViewer::RowSpin_Change() {
+    rows->setText(QString::number(viewer::reversedSpin(viewer::kGridSpinMax, RowSpin->value())));
+}
+
+void frmDicomViewer::ColSpin_Change() {
+    Columns->setText(QString::number(viewer::reversedSpin(viewer::kGridSpinMax, ColSpin->value())));
+}
+
+void frmDicomViewer::rows_LostFocus() {
+    if (const std::optional<int> n = viewer::parseWholeNumber(rows->text())) {
+        setQuietly(RowSpin, viewer::reversedSpin(viewer::kGridSpinMax, *n));
+    }
+}
+
+void frmDicomViewer::Columns_LostFocus() {
+    if (const std::optional<int> n = viewer::parseWholeNumber(Columns->text())) {
+        setQuietly(ColSpin, viewer::reversedSpin(viewer::kGridSpinMax, *n));
+    }
+}
+
+// --- viewer events
+
+void frmDicomViewer::Viewer_MouseDown(int Button, int Shift, int X, int Y) {
+    guarded([&] {
+        Q_UNUSED(Shift);
+        if (m_mouseFunction == viewer::kMouseSelect) {
+            if (m_set->selectHit(Viewer->imageIndexAt(QPoint(X, Y)))) {
+                RefreshImageControls();
+            }
+        }
+        m_lastDownX = X;
+        m_lastDownY = Y;
+        if (Button == 2) {
+            mnuContext->popup(Viewer->mapToGlobal(QPoint(X, Y)));
+        }
+    });
+}
+
+void frmDicomViewer::Viewer_MouseMove(int Button, int Shift, int X, int Y) {
+    Q_UNUSED(Button);
+    Q_UNUSED(Shift);
+    guarded([&] {
+        const QPoint point(X, Y);
+        updateStatus(Viewer->imageIndexAt(point), point);
+    });
+}
+
+void frmDicomViewer::Viewer_KeyDown(int KeyCode, int Shift) {
+    Q_UNUSED(Shift);
+    guarded([&] {
+        const viewer::KeyDecision decision =
+            viewer::decideKey(KeyCode, m_set->currentPosition(), m_set->count());
+        switch (decision.action) {
+        case viewer::KeyAction::LayoutSwitch:
+            LayoutSwitch();
+            break;
+        case viewer::KeyAction::Select:
+            SelectImage(decision.position);
+            break;
+        case viewer::KeyAction::CloseSelected:
+            DeleteSelected_Click();
+            break;
+        case viewer::KeyAction::None:
+            break;
+        }
+    });
+}
+
+void frmDicomViewer::Viewer_DblClick() {
+    // The label tools (mouse functions 4 and 5) take the double click for themselves.
+    if (m_mouseFunction != 4 && m_mouseFunction != 5) {
+        LayoutSwitch();
+    }
+}
+
+void frmDicomViewer::LayoutSwitch() {
+    // The selected image stays in view, as after a tile entry.
+    guarded([this] {
+        m_set->switchLayout();
+        RefreshImageControls();
+    });
+}
+
+// --- layout and status
+
+void frmDicomViewer::Form_Resize() {
+    viewer::WindowExtent extent;
+    extent.innerWidth = double(m_area->width()) * kTwips;
+    extent.innerHeight = double(m_area->height()) * kTwips;
+    extent.outerWidth = double(frameGeometry().width()) * kTwips;
+    extent.panelWidth = kPanelWidthTwips;
+    const viewer::WindowLayout layout = viewer::layoutWindow(extent);
+    Viewer->setGeometry(Viewer->x(), Viewer->y(), pixels(layout.viewerWidth),
+                        pixels(layout.viewerHeight));
+    fraMain->setGeometry(pixels(layout.panelLeft), 0, pixels(kPanelWidthTwips), m_area->height());
+    cmdToolB->setGeometry(pixels(layout.toolButtonLeft), 0, pixels(kToolButtonWidthTwips),
+                          pixels(kToolButtonHeightTwips));
+    fraMain->raise();
+    cmdToolB->raise();
+}
+
+void frmDicomViewer::updateStatus(int hoveredPosition, QPoint pointer) {
+    const int n = m_set->count();
+    int position = m_set->currentPosition() >= 1 && m_set->imageSelected()
+                       ? m_set->currentPosition()
+                       : Viewer->currentIndex();
+    std::optional<viewer::PixelReading> reading;
+    QString modality;
+    if (hoveredPosition >= 1 && hoveredPosition <= n) {
+        position = hoveredPosition;
+        const std::shared_ptr<toolkit::Image> image = Viewer->images().item(hoveredPosition);
+        modality = image->modality();
+        if (const std::optional<QPointF> pixel = Viewer->imagePixelAt(pointer)) {
+            reading = viewer::readPixel(*image, *pixel);
+        }
+    }
+    StatusLine->setText(viewer::statusText(position, n, reading, modality));
+}
+
+QString frmDicomViewer::statusLine() const {
+    return StatusLine->text();
+}
+
+QAction *frmDicomViewer::entry(const QString &objectName) const {
+    return findChild<QAction *>(objectName);
+}
+
+bool frmDicomViewer::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == m_area && event->type() == QEvent::Resize) {
+        Form_Resize();
+    } else if (watched == cmdToolB &&
+               (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove)) {
+        cmdToolB_MouseMove();
+    } else if (watched == fraMain && event->type() == QEvent::MouseMove) {
+        // Only the panel's own background folds it, not the controls on it.
+        const auto *move = static_cast<QMouseEvent *>(event);
+        if (!fraMain->childAt(move->position().toPoint())) {
+            fraMain_MouseMove();
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// --- the one window of the process
+
+frmDicomViewer &dicomViewer() {
+    if (!instance()) {
+        installQtPrompter(); // people get message boxes; a test's own prompter still wins
+        instance() = new frmDicomViewer;
+    }
+    return *instance();
+}
+
+bool dicomViewerExists() {
+    return !instance().isNull();
+}
+
+void registerViewerWindow() {
+    setViewerWindowShower(&showViewerWindow);
+}
+
+namespace {
+// The shared library holds every object, so this runs when a host loads it; a program linking
+// the static libraries gets it with the first use of the window.
+[[maybe_unused]] const bool viewerWindowRegistered = (registerViewerWindow(), true);
+} // namespace
+
+} // namespace ravlen

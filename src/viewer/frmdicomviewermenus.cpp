@@ -1,0 +1,172 @@
+// The menus of the main viewer window: every entry with its caption and object name, wired to
+// its handler where the feature exists. Entries of features still to come are listed in
+// viewer::kPendingEntries and stay disabled.
+#include "viewer/frmdicomviewer.h"
+
+#include "viewer/viewerconstants.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+
+#include <vector>
+
+namespace ravlen {
+
+namespace {
+
+using Handler = void (frmDicomViewer::*)();
+
+// One line of a menu: an entry, a separator, or a submenu with its own lines.
+struct Line {
+    const char *name = nullptr; // object name; null for a separator
+    const char *caption = nullptr;
+    Handler handler = nullptr;
+    std::vector<Line> submenu;
+    bool checkable = false;
+    bool isSubmenu = false;
+};
+
+Line item(const char *name, const char *caption, Handler handler = nullptr) {
+    return Line{name, caption, handler, {}, false, false};
+}
+Line toggle(const char *name, const char *caption, Handler handler = nullptr) {
+    return Line{name, caption, handler, {}, true, false};
+}
+Line separator() {
+    return Line{};
+}
+Line submenu(const char *name, const char *caption, std::vector<Line> lines) {
+    return Line{name, caption, nullptr, std::move(lines), false, true};
+}
+
+struct TopMenu {
+    const char *name;
+    const char *caption;
+    std::vector<Line> lines;
+};
+
+const std::vector<TopMenu> &menuBarLayout() {
+    using F = frmDicomViewer;
+    static const std::vector<TopMenu> layout = {
+        {"mnuFile",
+         "&File",
+         {item("mnuOpenDicom", "Open Dicom File", &F::mnuOpenDicom_Click), separator(),
+          item("PrintWindows", "Print"), item("mnuPrintSel", "Print Selected Image"), separator(),
+          item("Import", "&Import non-DICOM file"), item("Export", "&Export to non-DICOM file"),
+          item("FileWrite", "&Export to DICOM File"), item("mWriteToCD", "&Write to CD"),
+          separator(), item("Exit", "E&xit", &F::Exit_Click)}},
+        {"mnuEdit",
+         "&Edit",
+         {item("Copy", "&Copy"), item("Paste", "&Paste"), separator(),
+          item("DeleteSelected", "Close Selected", &F::DeleteSelected_Click),
+          item("DeleteAll", "Close &All", &F::DeleteAll_Click),
+          item("SImage", "Sort &Images", &F::SImage_Click)}},
+        {"mnuRemote",
+         "&Remote",
+         {item("Verify", "&Verify"), item("SendSelected", "&Send Selected"),
+          item("SendAll", "Send &All"), separator(), item("Retrieve", "&Retrieve")}},
+        {"mnuDisplay",
+         "&Display",
+         {item("mnuDisplayResult", "View Result"), item("mnuDisplayMonitor", "Settings"),
+          separator(), item("mnuLabel", "Label"), item("mnuDisplayElements", "&Data Elements"),
+          item("mnuDisplaySlice", "Scout Slices"), item("mnuDisplayTextMode", "Text Modes"),
+          item("cmdSmooth", "S&moothing"), toggle("mnuDisplayEnhance", "Enhance Images"),
+          item("mSortImages", "&Sort Images", &F::mSortImages_Click), separator(),
+          item("mnuNormal", "&Normal"), item("mnuFlipHorizontal", "Flip &Horizontal"),
+          item("mnuFlipVertical", "Flip &Vertical"),
+          item("mnuRotateClockwise", "Rotate &Clockwise"),
+          item("mnuRotateAnticlockwise", "Rotate &Anticlockwise"), separator(),
+          submenu("Cine", "&Multi-frame (Cine)",
+                  {item("CineForward", "&Forward (continuous)"), item("CineReverse", "&Reverse"),
+                   item("CineOscillate", "&Oscilate"), item("CineStop", "&Stop")})}},
+        {"mnuView",
+         "&View",
+         {item("mnuDataElements", "&Data Elements"), toggle("Infoview", "Image &Information"),
+          separator(), item("Options", "&Options", &F::Options_Click),
+          submenu("mnuLogging", "&Logging",
+                  {toggle("LoggingEnabled", "Logging Enabled"), item("LogLevel", "Log Level"),
+                   item("LogLocation", "Log Location")}),
+          separator(), toggle("mViewMenu", "&Tools Panel", &F::mViewMenu_Click)}},
+        {"mnuSeries", "Series", {item("mnuOpenInSlice", "Open in Slice Window")}},
+        {"mPlayDiv2",
+         "&Play",
+         {item("mPlayCine", "&Cine"), item("mPlay", "&Images"),
+          item("mOptions", "&Options", &F::mOptions_Click)}},
+    };
+    return layout;
+}
+
+const std::vector<Line> &contextLayout() {
+    using F = frmDicomViewer;
+    static const std::vector<Line> layout = {
+        item("cmnuImgInfo", "&Data Elements"),
+        separator(),
+        item("cmnuLabelClear", "Clear Labels"),
+        item("cmnuLabelDelete", "Delete Selected Label"),
+        separator(),
+        item("cmnuPrintSelImage", "Print Selected Image"),
+        submenu("cmnuTile", "Tile", {}), // the eleven layouts are added from the grid table
+        separator(),
+        item("cmnuNormal", "Normal"),
+        item("cmnuFlipHorizontal", "Flip &Horizontal"),
+        item("cmnuFlipVertical", "Flip &Vertical"),
+        item("cmnuRotateClockwise", "Rotate Clockwise"),
+        item("cmnuRotateCounterClockwise", "Rotate Counter-Clockwise"),
+        separator(),
+        item("mnuCloseImg", "Close Image", &F::mnuCloseImg_Click),
+    };
+    return layout;
+}
+
+} // namespace
+
+void frmDicomViewer::buildMenus() {
+    const auto addLines = [this](QMenu *menu, const std::vector<Line> &lines,
+                                 const auto &self) -> void {
+        for (const Line &line : lines) {
+            if (!line.name) {
+                menu->addSeparator();
+                continue;
+            }
+            const QString name = QString::fromLatin1(line.name);
+            if (line.isSubmenu) {
+                QMenu *sub = menu->addMenu(QString::fromLatin1(line.caption));
+                sub->setObjectName(name);
+                sub->menuAction()->setObjectName(name);
+                self(sub, line.submenu, self);
+                continue;
+            }
+            QAction *action = menu->addAction(QString::fromLatin1(line.caption));
+            action->setObjectName(name);
+            action->setCheckable(line.checkable);
+            action->setEnabled(!viewer::kPendingEntries.contains(name));
+            if (const Handler handler = line.handler) {
+                connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+            }
+        }
+    };
+
+    for (const TopMenu &top : menuBarLayout()) {
+        QMenu *menu = menuBar()->addMenu(QString::fromLatin1(top.caption));
+        menu->setObjectName(QString::fromLatin1(top.name));
+        menu->menuAction()->setObjectName(QString::fromLatin1(top.name));
+        addLines(menu, top.lines, addLines);
+    }
+
+    mnuContext = new QMenu(this);
+    mnuContext->setObjectName(QStringLiteral("mnuContext"));
+    addLines(mnuContext, contextLayout(), addLines);
+    auto *tile = mnuContext->findChild<QMenu *>(QStringLiteral("cmnuTile"));
+    for (const viewer::GridSize &grid : viewer::tileLayouts()) {
+        QAction *action = tile->addAction(viewer::tileCaption(grid));
+        action->setObjectName(viewer::tileEntryName(grid));
+        connect(action, &QAction::triggered, this, [this, grid] { cmnuTile_Click(grid); });
+    }
+
+    if (QAction *view = entry(QStringLiteral("mViewMenu"))) {
+        view->setChecked(true);
+    }
+}
+
+} // namespace ravlen

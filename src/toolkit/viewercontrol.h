@@ -18,7 +18,12 @@ namespace ravlen::toolkit {
 // The viewer control of both viewer windows: a grid of tiles showing an image collection from
 // a first shown position on. It draws every tile from the display pipeline and keeps each
 // tile's finished picture, so only tiles whose image or cell changed are drawn again.
-// Lives on the user-interface thread.
+// Each image is fitted into its tile with its proportions kept (zoom 1), zoomed about the tile's
+// centre, panned by its scroll offset (image pixels along the screen's axes), turned, then
+// mirrored on screen. With automatic redraw on, changes made to the shown images' display state
+// are noticed and drawn without a call. An image with an explicit display rectangle (x, y,
+// width, height in thousandths of the viewer's width and height) is drawn there, over the grid,
+// and nowhere else; the hit tests see only the grid. Lives on the user-interface thread.
 class ViewerControl : public QWidget {
     Q_OBJECT
 public:

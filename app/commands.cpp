@@ -10,6 +10,9 @@ const std::vector<Command> &commands() {
         {"render", "FILE -o OUT.png [OPTIONS]",
          "draw an image as a tile shows it, as PNG (--level L --width W --frame N --size WxH)",
          false, runRender},
+        {"view", "[FILE|FOLDER...] [OPTIONS]",
+         "show images in the viewer window (--grid RxC --screenshot OUT.png --quit-after-ms N)",
+         true, runView},
     };
     return table;
 }

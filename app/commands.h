@@ -34,5 +34,6 @@ void writeOut(const QString &text);
 // The command handlers, one file each.
 int runDump(const QStringList &arguments);
 int runRender(const QStringList &arguments);
+int runView(const QStringList &arguments);
 
 } // namespace ravlen::app

@@ -31,13 +31,14 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QVBoxLayout>
 
 namespace ravlen {
 
 namespace {
 
 constexpr int kTwips = component::kTwipsPerPixel;
-constexpr int kPanelWidthTwips = 2880;      // the side panel: 192 pixels
+constexpr int kPanelWidthTwips = 3300;      // the side panel: 220 pixels
 constexpr int kToolButtonWidthTwips = 1000; // "&Tools"
 constexpr int kToolButtonHeightTwips = 375;
 
@@ -115,7 +116,9 @@ frmDicomViewer::frmDicomViewer(QWidget *parent) : QMainWindow(parent) {
 
     Form_Load();
     RefreshImageControls();
-    Form_Resize();
+    // The panel lies over the right edge of the tiles, so the window opens with it folded
+    // away behind "&Tools" and no image is covered until the user asks for the controls.
+    showPanel(false);
 }
 
 frmDicomViewer::~frmDicomViewer() {
@@ -132,7 +135,21 @@ void frmDicomViewer::buildPanel() {
     fraMain->setMouseTracking(true);
     fraMain->installEventFilter(this);
 
-    auto *grid = new QGridLayout(fraMain);
+    // The panel's title strip spans its top edge, where "&Tools" sits while the panel is folded:
+    // the pointer that unfolded the panel rests on the strip, not on the background that folds
+    // it again.
+    auto *outer = new QVBoxLayout(fraMain);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    auto *title = new QLabel(QStringLiteral("Tools"), fraMain);
+    title->setObjectName(QStringLiteral("lblTools"));
+    title->setAlignment(Qt::AlignCenter);
+    title->setMinimumHeight(pixels(kToolButtonHeightTwips) + 8);
+    title->setStyleSheet(QStringLiteral("font-weight: bold; background: palette(mid);"));
+    outer->addWidget(title);
+    auto *grid = new QGridLayout;
+    grid->setContentsMargins(8, 6, 8, 6);
+    outer->addLayout(grid, 1);
     int row = 0;
     lblPatient = new QLabel(QStringLiteral("Patient:"), fraMain);
     lblPatient->setObjectName(QStringLiteral("lblPatient"));
@@ -152,7 +169,7 @@ void frmDicomViewer::buildPanel() {
         auto *label = new QLabel(caption, fraMain);
         box = new QLineEdit(fraMain);
         box->setObjectName(boxName);
-        box->setMaximumWidth(56);
+        box->setMaximumWidth(48);
         bar = new QScrollBar(Qt::Vertical, fraMain);
         bar->setObjectName(barName);
         bar->setFixedHeight(box->sizeHint().height());
@@ -187,6 +204,7 @@ void frmDicomViewer::buildPanel() {
     cmdToolB = new QPushButton(QStringLiteral("&Tools"), m_area);
     cmdToolB->setObjectName(QStringLiteral("cmdToolB"));
     cmdToolB->setVisible(false);
+    cmdToolB->setMouseTracking(true); // hovering over it is enough
     cmdToolB->installEventFilter(this);
 
     connect(cmdToolB, &QPushButton::clicked, this, &frmDicomViewer::cmdToolB_Click);

@@ -163,10 +163,6 @@ void frmDicomViewer::buildMenus() {
         action->setObjectName(viewer::tileEntryName(grid));
         connect(action, &QAction::triggered, this, [this, grid] { cmnuTile_Click(grid); });
     }
-
-    if (QAction *view = entry(QStringLiteral("mViewMenu"))) {
-        view->setChecked(true);
-    }
 }
 
 } // namespace ravlen

@@ -1,7 +1,6 @@
 #include "viewer/imageset.h"
 
 #include "core/prompter.h"
-#include "toolkit/datasetbuilder.h"
 #include "toolkit/image.h"
 #include "toolkit/imagecollection.h"
 #include "viewer/examfill.h"
@@ -11,17 +10,6 @@
 #include <algorithm>
 
 namespace ravlen::viewer {
-
-std::shared_ptr<toolkit::Image> makePlaceholderImage() {
-    // The toolkit makes images only from data sets, so the placeholder is the smallest one.
-    static const QByteArray bytes = [] {
-        toolkit::DataSetBuilder builder;
-        builder.set(0x0008, 0x0016, QStringLiteral("1.2.840.10008.5.1.4.1.1.7"));
-        builder.set(0x0008, 0x0018, QStringLiteral("2.25.1"));
-        return builder.toBytes(toolkit::TransferSyntax::ExplicitLittle);
-    }();
-    return toolkit::Image::fromBytes(bytes, QStringLiteral("(no image)"));
-}
 
 ImageSet::ImageSet(ImageGrid &grid) : m_grid(grid) {}
 
@@ -110,7 +98,7 @@ std::shared_ptr<toolkit::Image> ImageSet::selectedImage() {
     }
     prompter().message(kNoImagesMessage, Prompter::Icon::None, Prompter::Ok);
     if (!m_placeholder) {
-        m_placeholder = makePlaceholderImage();
+        m_placeholder = toolkit::Image::placeholder();
     }
     m_selected = m_placeholder;
     m_imageSelected = true;

@@ -100,7 +100,4 @@ private:
     bool m_examShown = false;
 };
 
-// An empty image object: no pixels, no attributes worth reading.
-std::shared_ptr<toolkit::Image> makePlaceholderImage();
-
 } // namespace ravlen::viewer

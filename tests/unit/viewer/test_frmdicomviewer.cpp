@@ -419,18 +419,24 @@ TEST_F(ViewerWindowTest, TheSidePanelFoldsAndTheWindowLaysItselfOut) {
     v.show();
     QApplication::processEvents();
     QWidget *area = v.centralWidget();
-    EXPECT_EQ(v.fraMain->geometry().right() + 1, area->width());
     EXPECT_EQ(v.Viewer->width(), area->width()); // |W - 2| twips is the width, to the pixel
     EXPECT_EQ(v.Viewer->height(), area->height() - 7);
-    EXPECT_TRUE(v.panelShown());
 
-    v.entry("mViewMenu")->trigger();
+    // The window opens with the panel folded; "&Tools", the menu entry and a hover unfold it.
     EXPECT_FALSE(v.panelShown());
     EXPECT_TRUE(v.cmdToolB->isVisible());
-    EXPECT_FALSE(v.entry("mViewMenu")->isChecked());
+    EXPECT_EQ(v.cmdToolB->x(), v.frameGeometry().width() - 73); // Wo - 1100 twips
     v.cmdToolB->click();
     EXPECT_TRUE(v.panelShown());
     EXPECT_FALSE(v.cmdToolB->isVisible());
+    EXPECT_EQ(v.fraMain->geometry().right() + 1, area->width());
+    EXPECT_TRUE(v.entry("mViewMenu")->isChecked());
+    v.entry("mViewMenu")->trigger();
+    EXPECT_FALSE(v.panelShown());
+    EXPECT_FALSE(v.entry("mViewMenu")->isChecked());
+    QTest::mouseMove(v.cmdToolB, QPoint(5, 5));
+    QApplication::processEvents();
+    EXPECT_TRUE(v.panelShown());
 
     // Moving over the panel's background folds it; moving over its controls does not.
     for (QLabel *label : v.fraMain->findChildren<QLabel *>()) {

@@ -141,14 +141,4 @@ TEST_F(ImageSetTest, SelectionAppliesTheStoredSmoothingMethods) {
     EXPECT_EQ(grid.collection.item(1)->minificationMethod(), 4);
 }
 
-TEST_F(ImageSetTest, ClearingEmptiesTheSetAndTheSelection) {
-    grid.fill(5);
-    set.select(3);
-    set.clear();
-    EXPECT_EQ(grid.collection.count(), 0);
-    EXPECT_FALSE(set.imageSelected());
-    EXPECT_EQ(set.currentPosition(), 0);
-    EXPECT_EQ(grid.first, 0);
-}
-
 } // namespace

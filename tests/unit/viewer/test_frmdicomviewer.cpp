@@ -80,14 +80,14 @@ protected:
                            const QList<double> &locations = {}) {
         QStringList paths;
         for (qsizetype i = 0; i < names.size(); ++i) {
-            test::ImageSpec spec;
-            spec.name = names[i];
-            spec.patientId = patientId;
+            test::TestImage desc;
+            desc.name = names[i];
+            desc.patientId = patientId;
             if (i < locations.size()) {
-                spec.sliceLocation = QString::number(locations[i]);
+                desc.sliceLocation = QString::number(locations[i]);
             }
             const QString path = files.filePath(names[i]);
-            test::imageBuilder(spec).save(path, toolkit::TransferSyntax::ExplicitLittle);
+            test::imageBuilder(desc).save(path, toolkit::TransferSyntax::ExplicitLittle);
             paths << path;
         }
         return paths;

@@ -8,16 +8,16 @@
 
 using namespace ravlen;
 using ravlen::test::FakeGrid;
-using ravlen::test::ImageSpec;
 using ravlen::test::makeImage;
+using ravlen::test::TestImage;
 
 namespace {
 
 std::shared_ptr<toolkit::Image> slice(const QString &name, std::optional<QString> location) {
-    ImageSpec spec;
-    spec.name = name;
-    spec.sliceLocation = location;
-    return makeImage(spec);
+    TestImage desc;
+    desc.name = name;
+    desc.sliceLocation = location;
+    return makeImage(desc);
 }
 
 TEST(SortKey, RoundsTheTwoDecimalTextNotTheRawValue) {
@@ -81,9 +81,9 @@ TEST(SortImages, ReordersTheSetInMemoryAndTheSelectionFollows) {
 }
 
 TEST(ExamFill, TakesEveryFieldFromTheImage) {
-    ImageSpec spec;
-    spec.patientName = QStringLiteral("Doe^John^Quincy^Dr^Jr=\u5C71\u7530^\u592A\u90CE");
-    toolkit::DataSetBuilder b = test::imageBuilder(spec);
+    TestImage desc;
+    desc.patientName = QStringLiteral("Doe^John^Quincy^Dr^Jr=\u5C71\u7530^\u592A\u90CE");
+    toolkit::DataSetBuilder b = test::imageBuilder(desc);
     b.set(0x0010, 0x0040, QStringLiteral("M"));
     b.set(0x0010, 0x1010, QStringLiteral("053Y"));
     b.set(0x0008, 0x0020, QStringLiteral("20240131"));
@@ -113,7 +113,7 @@ TEST(ExamFill, TakesEveryFieldFromTheImage) {
     EXPECT_EQ(exam.RevenueID(), "ACC123");
 
     // A name of one component and no date: the rest is empty, the date null.
-    ImageSpec bare;
+    TestImage bare;
     bare.patientName = QStringLiteral("Solo");
     viewer::fillExamFromImage(exam, *makeImage(bare));
     EXPECT_EQ(exam.Name_Last(), "Solo");
@@ -130,14 +130,14 @@ TEST(ExamFill, HappensWhenTheSetGoesFromEmptyToHoldingImages) {
     EXPECT_FALSE(set.imagesChanged(exam)); // nothing yet
     EXPECT_EQ(exam.PatientID(), "");
 
-    ImageSpec first;
+    TestImage first;
     first.patientId = QStringLiteral("FIRST");
     grid.collection.add(makeImage(first));
     EXPECT_TRUE(set.imagesChanged(exam));
     EXPECT_EQ(exam.PatientID(), "FIRST");
 
     // More images do not replace the exam on screen.
-    ImageSpec other;
+    TestImage other;
     other.patientId = QStringLiteral("OTHER");
     grid.collection.add(makeImage(other));
     EXPECT_FALSE(set.imagesChanged(exam));

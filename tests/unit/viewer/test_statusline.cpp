@@ -58,10 +58,10 @@ TEST(PixelValue, StoredValuesThroughRescaleOrModalityTable) {
 }
 
 TEST(PixelValue, ReadsTheImagePixelUnderAFractionalPoint) {
-    test::ImageSpec spec;
-    spec.slope = 2;
-    spec.intercept = -1000;
-    const auto image = test::makeImage(spec); // stored value = column * 100 + row
+    test::TestImage desc;
+    desc.slope = 2;
+    desc.intercept = -1000;
+    const auto image = test::makeImage(desc); // stored value = column * 100 + row
     const auto reading = viewer::readPixel(*image, QPointF(2.9, 1.2));
     ASSERT_TRUE(reading.has_value());
     EXPECT_EQ(reading->column, 2);

@@ -34,10 +34,10 @@ ViewRun view(const QStringList &arguments, const QString &config) {
 class ViewCommand : public ::testing::Test {
 protected:
     QString write(const QString &name) {
-        ravlen::test::ImageSpec spec;
-        spec.name = name;
+        ravlen::test::TestImage desc;
+        desc.name = name;
         const QString path = dir.filePath(name);
-        ravlen::test::imageBuilder(spec).save(path,
+        ravlen::test::imageBuilder(desc).save(path,
                                               ravlen::toolkit::TransferSyntax::ExplicitLittle);
         return path;
     }

@@ -15,7 +15,7 @@
 namespace ravlen::test {
 
 // What a test image carries besides a small CT pixel block.
-struct ImageSpec {
+struct TestImage {
     QString name = QStringLiteral("img");
     std::optional<QString> sliceLocation; // (0020,1041) as text; absent when empty optional
     QString patientName = QStringLiteral("Doe^John^Quincy");
@@ -25,32 +25,32 @@ struct ImageSpec {
     double intercept = -1024.0;
 };
 
-inline toolkit::DataSetBuilder imageBuilder(const ImageSpec &spec) {
+inline toolkit::DataSetBuilder imageBuilder(const TestImage &desc) {
     toolkit::DataSetBuilder b =
         testdata::baseDataSet(QStringLiteral("1.2.840.10008.5.1.4.1.1.2"),
-                              QStringLiteral("1.2.3.4.5.6.") + QString::number(qHash(spec.name)));
-    b.set(0x0008, 0x0060, spec.modality);
-    b.set(0x0010, 0x0010, spec.patientName);
-    b.set(0x0010, 0x0020, spec.patientId);
-    if (spec.sliceLocation) {
-        b.set(0x0020, 0x1041, *spec.sliceLocation);
+                              QStringLiteral("1.2.3.4.5.6.") + QString::number(qHash(desc.name)));
+    b.set(0x0008, 0x0060, desc.modality);
+    b.set(0x0010, 0x0010, desc.patientName);
+    b.set(0x0010, 0x0020, desc.patientId);
+    if (desc.sliceLocation) {
+        b.set(0x0020, 0x1041, *desc.sliceLocation);
     }
-    b.set(0x0028, 0x1053, QString::number(spec.slope));
-    b.set(0x0028, 0x1052, QString::number(spec.intercept));
+    b.set(0x0028, 0x1053, QString::number(desc.slope));
+    b.set(0x0028, 0x1052, QString::number(desc.intercept));
     // 4 x 2 signed pixels: stored value = column * 100 + row
     b.setPixels(testdata::monochrome(2, 4, 1, 16, 16, true, {0, 100, 200, 300, 1, 101, 201, 301}));
     return b;
 }
 
-inline std::shared_ptr<toolkit::Image> makeImage(const ImageSpec &spec) {
+inline std::shared_ptr<toolkit::Image> makeImage(const TestImage &desc) {
     return toolkit::Image::fromBytes(
-        imageBuilder(spec).toBytes(toolkit::TransferSyntax::ExplicitLittle), spec.name);
+        imageBuilder(desc).toBytes(toolkit::TransferSyntax::ExplicitLittle), desc.name);
 }
 
 inline std::shared_ptr<toolkit::Image> makeImage(const QString &name) {
-    ImageSpec spec;
-    spec.name = name;
-    return makeImage(spec);
+    TestImage desc;
+    desc.name = name;
+    return makeImage(desc);
 }
 
 // The viewer control as the image set sees it, without a widget.

@@ -31,8 +31,9 @@ inline constexpr int kMaxPlayMS = 9500;
 // The mouse function the window starts with: select.
 inline constexpr int kMouseSelect = 1;
 
-// Menu entries whose features are not built yet: they exist with their captions and stay
-// disabled, whatever SetImageControlsEnabled asks. A feature removes its entries from here.
+// Menu entries (and the panel's "Previous Images" button) whose features are not built yet:
+// they exist with their captions and stay disabled, whatever SetImageControlsEnabled asks.
+// A feature removes its entries from here.
 inline const QStringList kPendingEntries = {
     // File
     QStringLiteral("PrintWindows"),

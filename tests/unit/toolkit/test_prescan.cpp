@@ -369,6 +369,14 @@ const Case kPixels[] = {
      [] { return imageModule(kEL, 4, 4, 8, 1, "abc") + pixelData(kEL, 16, "OB"); }, 0},
     {"NegativeFramesMeansOne",
      [] { return imageModule(kEL, 4, 4, 8, 1, "-5") + pixelData(kEL, 16, "OB"); }, 0},
+    // Native YBR_FULL_422 holds two samples a pixel, not three.
+    {"Ybr422Halved",
+     [] {
+         return text(kEL, 0x0008, 0x0016, "UI", "1.2.3") + us(kEL, 0x0028, 0x0002, 3) +
+                text(kEL, 0x0028, 0x0004, "CS", "YBR_FULL_422") + us(kEL, 0x0028, 0x0010, 4) +
+                us(kEL, 0x0028, 0x0011, 4) + us(kEL, 0x0028, 0x0100, 8) + pixelData(kEL, 31, "OB");
+     },
+     errc::TooLarge, "32 bytes declared, 31 present"},
     {"OneBitPacks", [] { return image(kEL, 10, 10, 14, 1); }, 0}, // 13 bytes + padding
     {"OneBitShort", [] { return image(kEL, 10, 10, 12, 1); }, errc::TooLarge,
      "13 bytes declared, 12 present"},

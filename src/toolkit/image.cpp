@@ -308,10 +308,8 @@ StoredWindow Image::defaultWindow() const {
 }
 
 StoredWindow Image::minMaxWindow(int number) const {
-    const PixelFrame f = frame(number);
-    const auto [lo, hi] = pixels::modalityRange(f, m_data->modality);
-    // DCMTK's min-max window: the range of values from lo to hi inclusive.
-    return StoredWindow{(lo + hi + 1.0) / 2.0, hi - lo + 1.0, QStringLiteral("Min-Max")};
+    const WindowSetting w = toolkit::minMaxWindow(frame(number), m_data->modality);
+    return StoredWindow{w.center, w.width, QStringLiteral("Min-Max")};
 }
 
 QImage Image::render(QSize target, Filter filter) const {

@@ -382,8 +382,11 @@ ValueRange modalityRange(const PixelFrame &frame, const ModalityTransform &trans
 
 WindowSetting minMaxWindow(const PixelFrame &frame, const ModalityTransform &transform) {
     const ValueRange r = modalityRange(frame, transform);
-    // Puts the window's lower edge on the minimum and its upper edge on the maximum.
-    return {(r.min + r.max + 1.0) / 2.0, r.max - r.min + 1.0};
+    // DCMTK keeps rescaled values in an integer type, so fractional ends are cut toward zero
+    // (LUT values are whole already). The window then runs from the lowest to the highest.
+    const double lo = std::trunc(r.min);
+    const double hi = std::trunc(r.max);
+    return {(lo + hi + 1.0) / 2.0, hi - lo + 1.0};
 }
 
 Filter chooseFilter(double scale, int magnificationMethod, int minificationMethod) {

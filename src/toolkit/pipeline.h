@@ -29,7 +29,8 @@ struct ValueRange {
 ValueRange modalityRange(const PixelFrame &frame, const ModalityTransform &transform);
 
 // The window an image without a stored one opens with: it shows the frame's lowest modality
-// value as black and its highest as white (center (min + max + 1) / 2, width max - min + 1).
+// value as black and its highest as white (center (min + max + 1) / 2, width max - min + 1),
+// with rescaled ends cut toward zero to a whole number, as DCMTK's min-max window has them.
 WindowSetting minMaxWindow(const PixelFrame &frame, const ModalityTransform &transform);
 
 // The filter a tile draws with at `scale` output pixels per image pixel: above 1 it follows the

@@ -25,8 +25,4 @@ void takeOutNativePixels(Image::Data &data);
 // ToolkitError naming the image when the pixels cannot be decoded.
 PixelFrame decodeFrame(const Image::Data &data, int index);
 
-// Minimum and maximum modality value of a monochrome frame, as DCMTK's min-max window sees
-// them: the rescale result truncated to a whole number, or the Modality LUT entry.
-std::pair<double, double> modalityRange(const PixelFrame &frame, const ModalityTransform &m);
-
 } // namespace ravlen::toolkit::pixels

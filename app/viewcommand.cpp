@@ -93,28 +93,6 @@ QStringList expandInputs(const QStringList &inputs, QStringList &missing) {
     return files;
 }
 
-// Messages raised while the command line's files load go to the terminal that started them.
-class TerminalPrompter : public Prompter {
-public:
-    int message(const QString &text, Icon, int buttons, const QString &, QWidget *) override {
-        for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            reportError(line, "view");
-        }
-        return (buttons & Ok) ? Ok : (buttons & Yes) ? Yes : (buttons & No) ? No : Cancel;
-    }
-    QString input(const QString &, const QString &, const QString &defaultText,
-                  QWidget *) override {
-        return defaultText;
-    }
-    QStringList openFiles(const QString &, const QString &, bool, const QString &,
-                          QWidget *) override {
-        return {};
-    }
-    QString saveFile(const QString &, const QString &, const QString &, QWidget *) override {
-        return {};
-    }
-};
-
 // The grid that shows a set of `count` images at a readable size: one image alone, then 2 x 2,
 // 3 x 3 and 4 x 4 (the viewer pages through larger sets).
 viewer::GridSize defaultViewGrid(int count) {
@@ -150,7 +128,12 @@ int runView(const QStringList &arguments) {
     }
 
     const bool unattended = o->quitAfterMs.has_value();
-    setPrompter(std::make_unique<TerminalPrompter>());
+    // Messages raised while the command line's files load go to the terminal that started them.
+    setPrompter(makeStderrPrompter([](const QString &text) {
+        for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            reportError(line, "view");
+        }
+    }));
     frmDicomViewer &window = dicomViewer();
     const int added = window.OpenFiles(files);
     if (!o->inputs.isEmpty() && added == 0) {

@@ -80,12 +80,16 @@ QStringList ScriptedPrompter::messages() const {
 
 namespace {
 
-// Without a ui library (command-line use), messages go to stderr and questions take their
-// defaults, so nothing waits for an answer nobody can give.
 class StderrPrompter : public Prompter {
 public:
+    explicit StderrPrompter(std::function<void(const QString &)> write)
+        : m_write(std::move(write)) {}
     int message(const QString &text, Icon, int buttons, const QString &, QWidget *) override {
-        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        if (m_write) {
+            m_write(text);
+        } else {
+            std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        }
         return (buttons & Ok) ? Ok : (buttons & Yes) ? Yes : (buttons & No) ? No : Cancel;
     }
     QString input(const QString &, const QString &, const QString &defaultText,
@@ -99,6 +103,9 @@ public:
     QString saveFile(const QString &, const QString &, const QString &, QWidget *) override {
         return {};
     }
+
+private:
+    std::function<void(const QString &)> m_write;
 };
 
 std::unique_ptr<Prompter> (*&factory())() {
@@ -113,10 +120,15 @@ std::unique_ptr<Prompter> &globalPrompter() {
 
 } // namespace
 
+std::unique_ptr<Prompter> makeStderrPrompter(std::function<void(const QString &)> write) {
+    return std::make_unique<StderrPrompter>(std::move(write));
+}
+
 Prompter &prompter() {
     auto &p = globalPrompter();
     if (!p) {
-        p = factory() ? factory()() : std::make_unique<StderrPrompter>();
+        // Without a ui library (command-line use) messages go to the terminal.
+        p = factory() ? factory()() : makeStderrPrompter();
     }
     return *p;
 }

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -64,6 +65,10 @@ public:
     std::vector<Record> records;
     QStringList messages() const; // the texts of the message records, in order
 };
+
+// A prompter for use without windows: messages go to `write` (by default a line on stderr) and
+// questions take their defaults, so nothing waits for an answer nobody can give.
+std::unique_ptr<Prompter> makeStderrPrompter(std::function<void(const QString &)> write = {});
 
 // The process-wide prompter; the Qt one unless a test installed another.
 Prompter &prompter();

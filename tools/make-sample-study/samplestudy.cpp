@@ -144,6 +144,17 @@ QByteArray littleEndian16(const std::vector<int> &values) {
     return out;
 }
 
+// Pixels held in 16-bit words, as the grey samples here are.
+PixelSpec wordPixels(int rows, int columns, int bitsStored, const std::vector<int> &values) {
+    PixelSpec p;
+    p.rows = rows;
+    p.columns = columns;
+    p.bitsAllocated = 16;
+    p.bitsStored = bitsStored;
+    p.data = littleEndian16(values);
+    return p;
+}
+
 struct Study {
     std::uint32_t seed;
     QString studyUid;
@@ -254,11 +265,8 @@ void writeCtSeries(const Study &s, const SampleStudyOptions &o, QStringList &wri
         b.set(0x0020, 0x0032,
               number(x0) + QLatin1Char('\\') + number(y0) + QLatin1Char('\\') + number(z));
         b.set(0x0020, 0x1041, number(z));
-        PixelSpec p;
-        p.rows = p.columns = n;
-        p.bitsAllocated = p.bitsStored = 16;
+        PixelSpec p = wordPixels(n, n, 16, stored);
         p.pixelRepresentation = 1;
-        p.data = littleEndian16(stored);
         b.setPixels(p);
         save(
             b,
@@ -299,13 +307,7 @@ void writeScout(const Study &s, const SampleStudyOptions &o, QStringList &writte
     b.set(0x0028, 0x1051, QStringLiteral("4096"));
     b.set(0x0028, 0x1052, QStringLiteral("0"));
     b.set(0x0028, 0x1053, QStringLiteral("1"));
-    PixelSpec p;
-    p.rows = rows;
-    p.columns = columns;
-    p.bitsAllocated = 16;
-    p.bitsStored = 12;
-    p.data = littleEndian16(stored);
-    b.setPixels(p);
+    b.setPixels(wordPixels(rows, columns, 12, stored));
     save(b, QDir(o.outDir).filePath(QStringLiteral("SCOUT.dcm")), o, written);
 }
 
@@ -380,11 +382,7 @@ void writeNuclear(const Study &s, const SampleStudyOptions &o, QStringList &writ
     b.set(0x0028, 0x0030, QStringLiteral("3.2\\3.2"));
     b.set(0x0054, 0x0011, QStringLiteral("1"));
     b.set(0x0054, 0x0021, QStringLiteral("1"));
-    PixelSpec p;
-    p.rows = p.columns = n;
-    p.bitsAllocated = p.bitsStored = 16;
-    p.data = littleEndian16(counts);
-    b.setPixels(p);
+    b.setPixels(wordPixels(n, n, 16, counts));
     b.set(0x0028, 0x0008, QStringLiteral("1"));
     b.set(0x0028, 0x0009, QStringLiteral("(0054,0010)"));
     b.set(0x0054, 0x0010, QStringLiteral("1"));
@@ -418,13 +416,8 @@ void writeRadiograph(const Study &s, const SampleStudyOptions &o, QStringList &w
     b.set(0x0020, 0x0020, QStringLiteral("L\\F"));
     b.set(0x0028, 0x1050, QStringLiteral("2048"));
     b.set(0x0028, 0x1051, QStringLiteral("4096"));
-    PixelSpec p;
-    p.rows = rows;
-    p.columns = columns;
-    p.bitsAllocated = 16;
-    p.bitsStored = 12;
+    PixelSpec p = wordPixels(rows, columns, 12, stored);
     p.photometric = QStringLiteral("MONOCHROME1");
-    p.data = littleEndian16(stored);
     b.setPixels(p);
     save(b, QDir(o.outDir).filePath(QStringLiteral("CR.dcm")), o, written);
 }

@@ -106,6 +106,7 @@ frmDicomViewer::frmDicomViewer(QWidget *parent) : QMainWindow(parent) {
     buildMenus();
 
     StatusLine = new QLabel(this);
+    StatusLine->setTextFormat(Qt::PlainText);
     StatusLine->setObjectName(QStringLiteral("StatusLine"));
     statusBar()->addWidget(StatusLine, 1);
 
@@ -156,6 +157,7 @@ void frmDicomViewer::buildPanel() {
     lblPatientID = new QLabel(fraMain);
     lblPatientID->setObjectName(QStringLiteral("lblPatientID"));
     lblPatientID->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblPatientID->setTextFormat(Qt::PlainText); // the patient ID comes from the data set
     PatientName = new QLineEdit(fraMain);
     PatientName->setObjectName(QStringLiteral("PatientName"));
     PatientName->setReadOnly(true);

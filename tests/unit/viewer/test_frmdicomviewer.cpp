@@ -273,6 +273,7 @@ TEST_F(ViewerWindowTest, OpeningAppendsFilesInOrderAndNamesTheUnreadableOne) {
     EXPECT_TRUE(prompts->messages()[0].contains("notdicom.dcm"));
     EXPECT_EQ(currentExam().PatientID(), "PID-OPEN");
     EXPECT_EQ(v.lblPatientID->text(), "PID-OPEN");
+    EXPECT_EQ(v.lblPatientID->textFormat(), Qt::PlainText) << "DICOM text is never rich text";
     EXPECT_EQ(v.PatientName->text(), "Doe, John Quincy");
     EXPECT_EQ(v.statusLine(), "Image 1 of 2");
     EXPECT_EQ(v.CurrentSpin->maximum(), 2);

@@ -272,8 +272,6 @@ QString describeTag(const DcmTag &tag) {
     return words;
 }
 
-namespace {
-
 bool isTextVr(DcmEVR vr) {
     switch (vr) {
     case EVR_AE:
@@ -298,6 +296,8 @@ bool isTextVr(DcmEVR vr) {
         return false;
     }
 }
+
+namespace {
 
 // VRs whose text follows the Specific Character Set; the rest is plain ASCII by definition.
 const char *charsetDelimiters(DcmEVR vr) {

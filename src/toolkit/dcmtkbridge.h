@@ -64,4 +64,7 @@ QVariant toAttribute(const DataElement &element);
 // Single-valued text of a top-level element, decoded and trimmed ("" when absent).
 QString textOf(DcmItem &item, const DcmTagKey &key, const TextDecoder &decoder);
 
+// Whether values of this VR are character strings (text VRs, some character-set dependent).
+bool isTextVr(DcmEVR vr);
+
 } // namespace ravlen::toolkit::bridge

@@ -1,6 +1,7 @@
 #include "toolkit/prescan.h"
 
 #include "core/errors.h"
+#include "toolkit/dcmtkbridge.h"
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcistrmb.h>
@@ -105,28 +106,11 @@ std::uint8_t flagsFor(DcmEVR evr, const DcmVR &vr) {
     case EVR_px:
         flags |= Fragments | AnyFragments;
         break;
-    case EVR_AE:
-    case EVR_AS:
-    case EVR_CS:
-    case EVR_DA:
-    case EVR_DS:
-    case EVR_DT:
-    case EVR_IS:
-    case EVR_LO:
-    case EVR_LT:
-    case EVR_PN:
-    case EVR_SH:
-    case EVR_ST:
-    case EVR_TM:
-    case EVR_UC:
-    case EVR_UI:
-    case EVR_UR:
-    case EVR_UT:
-        flags |= Text;
-        break;
     default:
         break;
     }
+    if (bridge::isTextVr(evr))
+        flags |= Text;
     return flags;
 }
 

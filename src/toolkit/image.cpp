@@ -373,9 +373,16 @@ void Image::ensureWindow() const {
 
 void Image::applyDefaultWindow() {
     const StoredWindow w = usableDefaultWindow();
-    std::lock_guard<std::mutex> lock(m_data->windowMutex);
-    m_level = w.center;
-    m_width = w.width;
+    bool changed = false;
+    {
+        std::lock_guard<std::mutex> lock(m_data->windowMutex);
+        changed = m_level != w.center || m_width != w.width;
+        m_level = w.center;
+        m_width = w.width;
+    }
+    if (changed) {
+        notifyChanged();
+    }
 }
 
 double Image::level() const {
@@ -385,7 +392,10 @@ double Image::level() const {
 
 void Image::setLevel(double level) {
     ensureWindow();
-    m_level = level;
+    if (*m_level != level) {
+        m_level = level;
+        notifyChanged();
+    }
 }
 
 double Image::width() const {
@@ -395,7 +405,45 @@ double Image::width() const {
 
 void Image::setWidth(double width) {
     ensureWindow();
-    m_width = width;
+    if (*m_width != width) {
+        m_width = width;
+        notifyChanged();
+    }
+}
+
+void Image::setScrollOffset(QPointF offset) {
+    // Exact: QPointF's == is fuzzy, and a small pan must still redraw.
+    if (offset.x() != m_scroll.x() || offset.y() != m_scroll.y()) {
+        m_scroll = offset;
+        notifyChanged();
+    }
+}
+
+void Image::setSharpening(double strength) {
+    assign(m_sharpening, std::isfinite(strength) ? std::max(strength, 0.0) : 0.0);
+}
+
+int Image::onChange(ChangeListener listener) {
+    const int token = m_nextListener++;
+    m_listeners.emplace_back(token, std::move(listener));
+    return token;
+}
+
+void Image::removeChangeListener(int token) {
+    std::erase_if(m_listeners, [token](const auto &entry) { return entry.first == token; });
+}
+
+void Image::notifyChanged() const {
+    if (m_listeners.empty()) {
+        return;
+    }
+    // A copy, so a listener may subscribe or unsubscribe while the others run.
+    const auto listeners = m_listeners;
+    for (const auto &[token, listener] : listeners) {
+        if (listener) {
+            listener(*this);
+        }
+    }
 }
 
 } // namespace ravlen::toolkit

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "toolkit/dataelement.h"
+#include "toolkit/picturefilters.h"
 #include "toolkit/pixelframe.h"
 
 #include <QByteArray>
@@ -11,8 +12,11 @@
 #include <QString>
 #include <QVariant>
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace ravlen::toolkit {
@@ -109,6 +113,7 @@ public:
     RenderRequest windowRequest() const;
 
     // --- display state (the viewers' view of the image)
+    // Every setter below that changes a value tells the change listeners (see onChange).
     double level() const;
     void setLevel(double level);
     double width() const;
@@ -116,30 +121,57 @@ public:
     // Sets level and width to the default window.
     void applyDefaultWindow();
     int currentFrame() const { return m_currentFrame; } // 1-based
-    void setCurrentFrame(int frame) { m_currentFrame = frame; }
+    void setCurrentFrame(int frame) { assign(m_currentFrame, frame); }
     double zoom() const { return m_zoom; }
-    void setZoom(double zoom) { m_zoom = zoom; }
+    void setZoom(double zoom) { assign(m_zoom, zoom); }
     QPointF scrollOffset() const { return m_scroll; }
-    void setScrollOffset(QPointF offset) { m_scroll = offset; }
+    void setScrollOffset(QPointF offset);
     bool stretch() const { return m_stretch; }
-    void setStretch(bool stretch) { m_stretch = stretch; }
+    void setStretch(bool stretch) { assign(m_stretch, stretch); }
     enum FlipBits { FlipHorizontal = 1, FlipVertical = 2 };
     int flipState() const { return m_flip; }
-    void setFlipState(int bits) { m_flip = bits & (FlipHorizontal | FlipVertical); }
+    void setFlipState(int bits) { assign(m_flip, bits & (FlipHorizontal | FlipVertical)); }
     int rotation() const { return m_rotation; } // quarter turns anticlockwise, 0..3
-    void setRotation(int quarterTurns) { m_rotation = ((quarterTurns % 4) + 4) % 4; }
+    void setRotation(int quarterTurns) { assign(m_rotation, ((quarterTurns % 4) + 4) % 4); }
+    // Magnification: 1 replicate, 2 B-spline (smoothing), 3 cubic spline (interpolating).
+    // Minification: 1 pixel values (nearest), 4 moving average. 0: the viewer's default.
     int magnificationMethod() const { return m_magnification; }
-    void setMagnificationMethod(int method) { m_magnification = method; }
+    void setMagnificationMethod(int method) { assign(m_magnification, method); }
     int minificationMethod() const { return m_minification; }
-    void setMinificationMethod(int method) { m_minification = method; }
+    void setMinificationMethod(int method) { assign(m_minification, method); }
+    // The rendering switch: on, tiles are drawn with the chosen magnification filter; off, the
+    // fast path a window drag uses (B-spline and cubic spline become bilinear). On at load.
+    bool fullQuality() const { return m_fullQuality; }
+    void setFullQuality(bool on) { assign(m_fullQuality, on); }
     int cineMode() const { return m_cineMode; }
-    void setCineMode(int mode) { m_cineMode = mode; }
+    void setCineMode(int mode) { assign(m_cineMode, mode); }
     QRect displayRect() const { return m_displayRect; }
-    void setDisplayRect(const QRect &rect) { m_displayRect = rect; }
+    void setDisplayRect(const QRect &rect) { assign(m_displayRect, rect); }
     int border() const { return m_border; }
-    void setBorder(int border) { m_border = border; }
-    int sharpening() const { return m_sharpening; }
-    void setSharpening(int sharpening) { m_sharpening = sharpening; }
+    void setBorder(int border) { assign(m_border, border); }
+    // Sharpening of the displayed picture by an unsharp mask: strength is how much of the
+    // detail is added back (0 = off, the side panel gives 0 to 8), length the blur's reach in
+    // tenths of a screen pixel (0 = off, 20 = a blur of 2 pixels).
+    double sharpening() const { return m_sharpening; }
+    void setSharpening(double strength);
+    int sharpeningLength() const { return m_sharpeningLength; }
+    void setSharpeningLength(int length) { assign(m_sharpeningLength, std::max(length, 0)); }
+    // "Enhance Images": adaptive contrast enhancement of the displayed picture (contrast-limited
+    // adaptive histogram equalisation); the pixel data are never touched, so off gives the
+    // picture back exactly.
+    bool enhance() const { return m_enhance; }
+    void setEnhance(bool on) { assign(m_enhance, on); }
+    // Sharpening and enhancement as the pipeline applies them to a finished picture.
+    PictureEffects pictureEffects() const { return {m_sharpening, m_sharpeningLength, m_enhance}; }
+
+    // Change listeners: `listener` runs on the thread that changes the display state, after a
+    // setter changed a value, with this image. Returns a token for removeChangeListener. A
+    // listener may add or remove listeners while it runs.
+    using ChangeListener = std::function<void(const Image &)>;
+    int onChange(ChangeListener listener);
+    void removeChangeListener(int token);
+    // Tells the listeners about a change the setters cannot see (labels, pixels replaced).
+    void notifyChanged() const;
 
     // Internal state shared with the rest of the toolkit (see imagedata.h).
     struct Data;
@@ -149,6 +181,12 @@ private:
     explicit Image(std::unique_ptr<Data> data);
     StoredWindow usableDefaultWindow() const;
     void ensureWindow() const;
+    template <typename T> void assign(T &field, const T &value) {
+        if (!(field == value)) {
+            field = value;
+            notifyChanged();
+        }
+    }
 
     std::unique_ptr<Data> m_data;
     // from the stored window at load, else from the min-max window on first use
@@ -162,10 +200,15 @@ private:
     int m_rotation = 0;
     int m_magnification = 0;
     int m_minification = 0;
+    bool m_fullQuality = true;
     int m_cineMode = 0;
     QRect m_displayRect;
     int m_border = 0;
-    int m_sharpening = 0;
+    double m_sharpening = 0.0;
+    int m_sharpeningLength = 20;
+    bool m_enhance = false;
+    std::vector<std::pair<int, ChangeListener>> m_listeners;
+    int m_nextListener = 1;
 };
 
 } // namespace ravlen::toolkit

@@ -389,14 +389,16 @@ WindowSetting minMaxWindow(const PixelFrame &frame, const ModalityTransform &tra
     return {(lo + hi + 1.0) / 2.0, hi - lo + 1.0};
 }
 
-Filter chooseFilter(double scale, int magnificationMethod, int minificationMethod) {
+Filter chooseFilter(double scale, int magnificationMethod, int minificationMethod,
+                    bool fullQuality) {
     if (scale >= 1.0) {
         switch (magnificationMethod) {
         case 1:
             return Filter::Nearest;
         case 2:
+            return fullQuality ? Filter::BSpline : Filter::Bilinear;
         case 3:
-            return Filter::Bicubic;
+            return fullQuality ? Filter::Bicubic : Filter::Bilinear;
         default:
             return Filter::Bilinear;
         }

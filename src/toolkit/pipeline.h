@@ -33,11 +33,14 @@ ValueRange modalityRange(const PixelFrame &frame, const ModalityTransform &trans
 // with rescaled ends cut toward zero to a whole number, as DCMTK's min-max window has them.
 WindowSetting minMaxWindow(const PixelFrame &frame, const ModalityTransform &transform);
 
-// The filter a tile draws with at `scale` output pixels per image pixel: above 1 it follows the
-// image's magnification method (1 replicate, 2 B-spline, 3 cubic spline), below 1 its
-// minification method (1 pixel values, 4 moving average). Unset methods (0) give bilinear
-// magnification and moving-average minification.
-Filter chooseFilter(double scale, int magnificationMethod, int minificationMethod);
+// The filter a tile draws with at `scale` output pixels per image pixel: from 1 up it follows
+// the image's magnification method (1 replicate: nearest, 2 B-spline, 3 cubic spline:
+// bicubic), below 1 its minification method (1 pixel values: nearest, 4 moving average).
+// Unset or unknown methods give bilinear magnification and moving-average minification. With
+// `fullQuality` off (the rendering switch, during a window drag) the cubic filters give way to
+// bilinear, which costs half as many taps.
+Filter chooseFilter(double scale, int magnificationMethod, int minificationMethod,
+                    bool fullQuality = true);
 
 namespace detail {
 

@@ -63,10 +63,13 @@ struct VoiLut {
     std::vector<std::uint16_t> data;
 };
 
-// How a resized picture takes its pixels from the image: the pixel under each output pixel, an
-// interpolation between the nearest 2x2 or 4x4 pixels, or (when shrinking) the area-weighted
-// mean of the pixels each output pixel covers.
-enum class Filter { Nearest, Bilinear, Bicubic, Average };
+// How a resized picture takes its pixels from the image: the pixel under each output pixel
+// (nearest), a straight line between the two nearest pixels each way (bilinear), Keys' cubic
+// convolution through the nearest 4x4 pixels (bicubic, Catmull-Rom: it passes through every
+// pixel value and may overshoot at edges), the approximating cubic B-spline over the same 4x4
+// pixels (smooth, never overshoots, softens even at the pixel centres), or, when shrinking, the
+// area-weighted mean of the pixels each output pixel covers (average).
+enum class Filter { Nearest, Bilinear, Bicubic, BSpline, Average };
 
 // What the pipeline needs besides the frame: the chosen window (or VOI LUT) and the output.
 struct RenderRequest {

@@ -18,6 +18,20 @@ void cubicWeights(float f, float *w) {
     w[3] = 0.5f * f3 - 0.5f * f2;
 }
 
+// The approximating cubic B-spline: all weights positive and summing to 1, so the result stays
+// within its neighbours (no ringing at edges) and is smooth in its first two derivatives. Used
+// without the prefilter that would make it pass through the samples, because the smoothing is
+// what the method is chosen for; at a pixel centre it gives 1/6, 4/6, 1/6 of the neighbours.
+void bsplineWeights(float f, float *w) {
+    const float g = 1.0f - f;
+    const float f2 = f * f;
+    const float f3 = f2 * f;
+    w[0] = g * g * g / 6.0f;
+    w[1] = (3.0f * f3 - 6.0f * f2 + 4.0f) / 6.0f;
+    w[2] = (-3.0f * f3 + 3.0f * f2 + 3.0f * f + 1.0f) / 6.0f;
+    w[3] = f3 / 6.0f;
+}
+
 // Moving average: the mean of the image pixels under the footprint [from, from + step), each
 // weighted by the part of it that it covers. Only the part on the image counts.
 void averageWeights(double from, double step, int sourceLength, int taps, int *idx, float *w) {
@@ -47,7 +61,9 @@ void averageWeights(double from, double step, int sourceLength, int taps, int *i
 
 AxisTaps axisTaps(int sourceLength, double start, double extent, int outputLength, Filter filter) {
     AxisTaps t;
-    t.taps = filter == Filter::Nearest ? 1 : filter == Filter::Bicubic ? 4 : 2;
+    t.taps = filter == Filter::Nearest                                ? 1
+             : filter == Filter::Bicubic || filter == Filter::BSpline ? 4
+                                                                      : 2;
     if (outputLength <= 0) {
         return t;
     }
@@ -101,7 +117,11 @@ AxisTaps axisTaps(int sourceLength, double start, double extent, int outputLengt
             for (int m = 0; m < 4; ++m) {
                 idx[m] = std::clamp(k - 1 + m, 0, last);
             }
-            cubicWeights(f, w);
+            if (filter == Filter::BSpline) {
+                bsplineWeights(f, w);
+            } else {
+                cubicWeights(f, w);
+            }
         }
     }
     return t;

@@ -18,7 +18,7 @@ namespace ravlen::toolkit {
 // [start + i * step, start + (i + 1) * step) in source coordinates, where source pixel k covers
 // [k, k + 1); its value is filtered around the centre of that span.
 struct AxisTaps {
-    int taps = 1;              // per output pixel: 1 nearest, 2 bilinear, 4 bicubic
+    int taps = 1;              // per output pixel: 1 nearest, 2 bilinear, 4 for the cubics
     std::vector<int> index;    // taps source indices per output pixel, kept inside
     std::vector<float> weight; // the matching weights, summing to 1
     int begin = 0;             // output pixels [begin, end) have their centre on the

@@ -1,13 +1,13 @@
 #include "toolkit/viewercontrol.h"
 
 #include "core/errors.h"
+#include "toolkit/picturefilters.h"
 #include "toolkit/pipeline.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QTimer>
 #include <QTransform>
 
 #include <algorithm>
@@ -18,11 +18,6 @@
 namespace ravlen::toolkit {
 
 namespace {
-
-// How often the viewer looks for display-state changes made to its images from elsewhere
-// (side panel, menus) while automatic redraw is on. Comparing the keys of the shown tiles costs
-// microseconds; nothing is drawn unless a key changed.
-constexpr int ChangePollMs = 30;
 
 // Everything about an image's display that changes its tile picture.
 struct TileKey {
@@ -40,6 +35,8 @@ struct TileKey {
     int rotation = 0;
     int magnification = 0;
     int minification = 0;
+    bool fullQuality = true;
+    PictureEffects effects;
     int border = 0;
     QRgb borderColour = 0;
 
@@ -50,7 +47,8 @@ struct TileKey {
                zoom == o.zoom && scroll.x() == o.scroll.x() && scroll.y() == o.scroll.y() &&
                stretch == o.stretch && flip == o.flip && rotation == o.rotation &&
                magnification == o.magnification && minification == o.minification &&
-               border == o.border && borderColour == o.borderColour;
+               fullQuality == o.fullQuality && effects == o.effects && border == o.border &&
+               borderColour == o.borderColour;
     }
 };
 
@@ -121,9 +119,11 @@ QImage drawTile(const Image &image, QSize cell, DisplayLut &lut) {
     RenderRequest request = image.windowRequest();
     request.source = t.source();
     request.target = t.renderSize();
-    request.filter =
-        chooseFilter(t.pixelScale(), image.magnificationMethod(), image.minificationMethod());
+    request.filter = chooseFilter(t.pixelScale(), image.magnificationMethod(),
+                                  image.minificationMethod(), image.fullQuality());
     QImage picture = renderFrame(frame, image.modalityTransform(), request, lut);
+    // Before turning: the effects look the same whichever way the picture is shown.
+    applyPictureEffects(picture, image.pictureEffects());
     if (t.rotation() != 0) {
         // Quarter turns are exact pixel moves; Qt's angle counts clockwise.
         picture = picture.transformed(QTransform().rotate(-90.0 * t.rotation()));
@@ -254,6 +254,10 @@ int windowsKeyCode(int key, bool keypad) {
 } // namespace
 
 struct ViewerControl::State {
+    explicit State(QWidget *owner) : widget(owner) {}
+    ~State() { unwatchAll(); }
+
+    QWidget *widget;
     ImageCollection images;
     LabelCollection labels;
     int rows = 1;
@@ -273,7 +277,12 @@ struct ViewerControl::State {
     std::map<const Image *, LutEntry> luts;
     int renders = 0;
     int retiredBuilds = 0; // table builds of LUTs no longer kept
-    QTimer poll;
+    // The shown images we listen to, with the listener's token.
+    struct Watch {
+        std::weak_ptr<Image> image;
+        int token = 0;
+    };
+    std::map<const Image *, Watch> watched;
 
     int currentIndex() const {
         return images.count() == 0 ? 0 : std::clamp(current, 1, images.count());
@@ -348,6 +357,8 @@ struct ViewerControl::State {
         k.rotation = image->rotation();
         k.magnification = image->magnificationMethod();
         k.minification = image->minificationMethod();
+        k.fullQuality = image->fullQuality();
+        k.effects = image->pictureEffects();
         k.border = image->border();
         k.borderColour = colourOf(image).rgb();
         return k;
@@ -427,6 +438,57 @@ struct ViewerControl::State {
         }
         tilesFor = widget;
         forgetHidden();
+        watchShown();
+    }
+
+    // A display-state change of a shown image repaints its tiles only; the paint then finds
+    // which keys changed. Images not shown need no listener: a tile is keyed when it is laid out.
+    void imageChanged(const Image *image) {
+        if (!autoRedraw) {
+            return;
+        }
+        for (const Tile &t : tiles) {
+            if (t.key.image == image) {
+                widget->update(t.rect);
+            }
+        }
+    }
+
+    void watchShown() {
+        for (auto it = watched.begin(); it != watched.end();) {
+            const bool shown = std::any_of(tiles.begin(), tiles.end(),
+                                           [&](const Tile &t) { return t.key.image == it->first; });
+            const auto image = it->second.image.lock();
+            if (shown && image) {
+                ++it;
+                continue;
+            }
+            if (image) {
+                image->removeChangeListener(it->second.token);
+            }
+            it = watched.erase(it);
+        }
+        for (const Tile &t : tiles) {
+            const auto image = t.image.lock();
+            if (!image) {
+                continue;
+            }
+            auto found = watched.find(image.get());
+            if (found != watched.end() && found->second.image.lock() == image) {
+                continue;
+            }
+            const int token = image->onChange([this](const Image &i) { imageChanged(&i); });
+            watched[image.get()] = Watch{image, token};
+        }
+    }
+
+    void unwatchAll() {
+        for (auto &[raw, w] : watched) {
+            if (const auto image = w.image.lock()) {
+                image->removeChangeListener(w.token);
+            }
+        }
+        watched.clear();
     }
 
     // Keeps tables, colours and generations only for what is still in use, so memory follows
@@ -460,15 +522,13 @@ struct ViewerControl::State {
 };
 
 ViewerControl::ViewerControl(QWidget *parent)
-    : QWidget(parent), m_state(std::make_unique<State>()) {
+    : QWidget(parent), m_state(std::make_unique<State>(this)) {
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true); // moves without a button are reported too
     setAttribute(Qt::WA_OpaquePaintEvent);
     QPalette p = palette();
     p.setColor(QPalette::Window, Qt::black);
     setPalette(p);
-    m_state->poll.setInterval(ChangePollMs);
-    connect(&m_state->poll, &QTimer::timeout, this, [this] { afterEvent(); });
 }
 
 ViewerControl::~ViewerControl() = default;
@@ -678,16 +738,6 @@ void ViewerControl::paintEvent(QPaintEvent *event) {
 void ViewerControl::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
     update();
-}
-
-void ViewerControl::showEvent(QShowEvent *event) {
-    QWidget::showEvent(event);
-    m_state->poll.start(); // looks for changes only while there is something to see
-}
-
-void ViewerControl::hideEvent(QHideEvent *event) {
-    QWidget::hideEvent(event);
-    m_state->poll.stop();
 }
 
 void ViewerControl::mousePressEvent(QMouseEvent *event) {

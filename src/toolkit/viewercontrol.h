@@ -20,10 +20,11 @@ namespace ravlen::toolkit {
 // tile's finished picture, so only tiles whose image or cell changed are drawn again.
 // Each image is fitted into its tile with its proportions kept (zoom 1), zoomed about the tile's
 // centre, panned by its scroll offset (image pixels along the screen's axes), turned, then
-// mirrored on screen. With automatic redraw on, changes made to the shown images' display state
-// are noticed and drawn without a call. An image with an explicit display rectangle (x, y,
-// width, height in thousandths of the viewer's width and height) is drawn there, over the grid,
-// and nowhere else; the hit tests see only the grid. Lives on the user-interface thread.
+// mirrored on screen. With automatic redraw on, a display-state change of a shown image repaints
+// that image's tiles without a call (the viewer listens to the images it shows). An image with an
+// explicit display rectangle (x, y, width, height in thousandths of the viewer's width and height)
+// is drawn there, over the grid, and nowhere else; the hit tests see only the grid. Lives on the
+// user-interface thread.
 class ViewerControl : public QWidget {
     Q_OBJECT
 public:
@@ -91,8 +92,6 @@ signals:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    void showEvent(QShowEvent *event) override;
-    void hideEvent(QHideEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;

@@ -423,6 +423,13 @@ void Image::setSharpening(double strength) {
     assign(m_sharpening, std::isfinite(strength) ? std::max(strength, 0.0) : 0.0);
 }
 
+PictureEffects Image::pictureEffects() const {
+    if (m_sharpening > 0.0 && m_sharpeningLength > 0) {
+        return {m_sharpening, m_sharpeningLength, m_enhance};
+    }
+    return {0.0, 0, m_enhance};
+}
+
 int Image::onChange(ChangeListener listener) {
     const int token = m_nextListener++;
     m_listeners.emplace_back(token, std::move(listener));

@@ -161,8 +161,9 @@ public:
     // picture back exactly.
     bool enhance() const { return m_enhance; }
     void setEnhance(bool on) { assign(m_enhance, on); }
-    // Sharpening and enhancement as the pipeline applies them to a finished picture.
-    PictureEffects pictureEffects() const { return {m_sharpening, m_sharpeningLength, m_enhance}; }
+    // Sharpening and enhancement as the pipeline applies them to a finished picture; a mask
+    // without strength or length is no mask, so moving the other slider draws nothing anew.
+    PictureEffects pictureEffects() const;
 
     // Change listeners: `listener` runs on the thread that changes the display state, after a
     // setter changed a value, with this image. Returns a token for removeChangeListener. A

@@ -28,7 +28,7 @@ void unsharpMask(QImage &picture, double strength, double sigma);
 // nearest tiles' mappings so no seams show. Faint structure in both dense and lucent areas
 // gains contrast at once. Colour pictures are left as they are: equalising each channel would
 // shift the hues.
-void equaliseAdaptively(QImage &picture, double clipLimit = 2.5, int tileSide = 64);
+void equaliseAdaptively(QImage &picture, double clipLimit = 3.0, int tileSide = 64);
 
 // Applies the effects in their order: enhancement, then sharpening.
 void applyPictureEffects(QImage &picture, const PictureEffects &effects);

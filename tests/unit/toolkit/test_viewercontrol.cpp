@@ -19,6 +19,7 @@
 
 using namespace ravlen::testdata;
 using ravlen::toolkit::Image;
+using ravlen::toolkit::TileTransform;
 using ravlen::toolkit::TransferSyntax;
 using ravlen::toolkit::ViewerControl;
 
@@ -120,23 +121,27 @@ TEST(ViewerControl, PixelUnderPointRoundTripsThroughTheDrawnPicture) {
         for (int flip = 0; flip < 4; ++flip) {
             for (const double zoom : {1.0, 1.7}) {
                 for (const QPointF scroll : {QPointF(0, 0), QPointF(2, 1)}) {
-                    SCOPED_TRACE(testing::Message()
-                                 << "rotation " << rotation << " flip " << flip << " zoom " << zoom
-                                 << " scroll " << scroll.x() << "," << scroll.y());
-                    image->setRotation(rotation);
-                    image->setFlipState(flip);
-                    image->setZoom(zoom);
-                    image->setScrollOffset(scroll);
-                    const QRect spot = brightArea(viewer.tilePicture(1));
-                    ASSERT_FALSE(spot.isEmpty());
-                    // one image pixel is scale x scale screen pixels
-                    const double scale = viewer.tileTransformAt(1)->scaleX();
-                    EXPECT_NEAR(spot.width(), scale, 1.0);
-                    EXPECT_NEAR(spot.height(), scale, 1.0);
-                    const auto p = viewer.imagePixelAt(spot.center());
-                    ASSERT_TRUE(p.has_value());
-                    EXPECT_EQ(int(std::floor(p->x())), marker.x());
-                    EXPECT_EQ(int(std::floor(p->y())), marker.y());
+                    for (const bool stretch : {false, true}) {
+                        SCOPED_TRACE(testing::Message()
+                                     << "rotation " << rotation << " flip " << flip << " zoom "
+                                     << zoom << " scroll " << scroll.x() << "," << scroll.y()
+                                     << " stretch " << stretch);
+                        image->setRotation(rotation);
+                        image->setFlipState(flip);
+                        image->setZoom(zoom);
+                        image->setScrollOffset(scroll);
+                        image->setStretch(stretch);
+                        const QRect spot = brightArea(viewer.tilePicture(1));
+                        ASSERT_FALSE(spot.isEmpty());
+                        // one image pixel is scaleX x scaleY screen pixels
+                        const TileTransform t = *viewer.tileTransformAt(1);
+                        EXPECT_NEAR(spot.width(), t.scaleX(), 1.0);
+                        EXPECT_NEAR(spot.height(), t.scaleY(), 1.0);
+                        const auto p = viewer.imagePixelAt(spot.center());
+                        ASSERT_TRUE(p.has_value());
+                        EXPECT_EQ(int(std::floor(p->x())), marker.x());
+                        EXPECT_EQ(int(std::floor(p->y())), marker.y());
+                    }
                 }
             }
         }
@@ -146,6 +151,7 @@ TEST(ViewerControl, PixelUnderPointRoundTripsThroughTheDrawnPicture) {
     image->setFlipState(0);
     image->setZoom(1.0);
     image->setScrollOffset({});
+    image->setStretch(false);
     EXPECT_EQ(viewer.imageIndexAt({160, 10}), 1); // the black bar above the image
     EXPECT_FALSE(viewer.imagePixelAt({160, 10}).has_value());
     EXPECT_TRUE(viewer.imagePixelAt({160, 160}).has_value());
@@ -220,6 +226,102 @@ TEST(ViewerControl, ShownViewerPaintsImageChangesByItself) {
     const int renders = viewer.renderCount();
     viewer.images().item(1)->setWidth(10);
     QTRY_COMPARE(viewer.renderCount(), renders + 1);
+}
+
+// The viewer listens to the images it shows: a change repaints that image's tiles, and the
+// listener goes when the image leaves the screen or the viewer goes.
+TEST(ViewerControl, ImagesTellTheirViewerOfChanges) {
+    const auto image = greyImage(500);
+    int calls = 0;
+    const int token = image->onChange([&](const Image &) { ++calls; });
+    image->setLevel(400);
+    image->setLevel(400); // the same value again: nobody is told
+    image->setFlipState(image->flipState() ^ Image::FlipHorizontal);
+    image->setScrollOffset({0.0, 1e-9}); // a tiny pan still counts
+    image->setSharpening(1.0);
+    image->setEnhance(true);
+    image->setFullQuality(false);
+    EXPECT_EQ(calls, 6);
+    image->removeChangeListener(token);
+    image->setLevel(300);
+    EXPECT_EQ(calls, 6);
+
+    const auto hidden = greyImage(500);
+    {
+        ViewerControl viewer;
+        viewer.resize(200, 100);
+        viewer.setColumns(2);
+        viewer.images().add(image);
+        viewer.images().add(greyImage(500));
+        viewer.images().add(hidden); // third, on no tile
+        viewer.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewer));
+        QTRY_COMPARE(viewer.renderCount(), 2);
+
+        hidden->setLevel(0);
+        QApplication::processEvents();
+        EXPECT_EQ(viewer.renderCount(), 2);
+        image->setLevel(0);
+        QTRY_COMPARE(viewer.renderCount(), 3);
+        QApplication::processEvents();
+        EXPECT_EQ(viewer.renderCount(), 3); // the other tile kept its picture
+
+        viewer.setCurrentIndex(2); // image 1 leaves the screen
+        QTRY_COMPARE(viewer.renderCount(), 4);
+        image->setLevel(100);
+        QApplication::processEvents();
+        EXPECT_EQ(viewer.renderCount(), 4);
+    }
+    // the viewer is gone; the images it showed live on and change without it
+    image->setLevel(250);
+    hidden->setLevel(250);
+}
+
+TEST(ViewerControl, SharpeningEnhancementAndSwitchAreTileStateThatComesBack) {
+    // a soft disc: edges for the mask, grey levels for the enhancement
+    const auto image = makeImage(32, 32, [](int x, int y) {
+        const double r = std::hypot(x - 15.5, y - 15.5);
+        return r < 10 ? 700 : r < 12 ? 550 : 400;
+    });
+    image->setMagnificationMethod(3);
+    ViewerControl viewer;
+    viewer.resize(128, 128);
+    viewer.images().add(image);
+    const QImage plain = viewer.tilePicture(1);
+    int renders = viewer.renderCount();
+
+    const auto changedTile = [&] {
+        const QImage picture = viewer.tilePicture(1);
+        EXPECT_EQ(viewer.renderCount(), ++renders);
+        return picture;
+    };
+    image->setSharpening(0.0); // off already: nothing to draw
+    image->setSharpeningLength(35);
+    EXPECT_EQ(viewer.tilePicture(1), plain);
+    image->setSharpening(2.0);
+    EXPECT_NE(changedTile(), plain);
+    image->setSharpening(0.0);
+    EXPECT_EQ(changedTile(), plain);
+
+    image->setEnhance(true);
+    const QImage enhanced = changedTile();
+    EXPECT_NE(enhanced, plain);
+    image->setEnhance(false);
+    EXPECT_EQ(changedTile(), plain) << "enhancement off gives the picture back exactly";
+
+    image->setFullQuality(false); // bilinear instead of the cubic spline while dragging
+    const QImage fast = changedTile();
+    EXPECT_NE(fast, plain);
+    int largest = 0;
+    for (int y = 0; y < 128; ++y) {
+        for (int x = 0; x < 128; ++x) {
+            largest =
+                std::max(largest, std::abs(qGray(fast.pixel(x, y)) - qGray(plain.pixel(x, y))));
+        }
+    }
+    EXPECT_LT(largest, 40); // the same picture, filtered differently
+    image->setFullQuality(true);
+    EXPECT_EQ(changedTile(), plain);
 }
 
 TEST(ViewerControl, SelectionBorderIsDrawnInsideTheTileInItsColour) {

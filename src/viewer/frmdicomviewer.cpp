@@ -200,7 +200,9 @@ void frmDicomViewer::buildPanel() {
     tl->setObjectName(QStringLiteral("tl"));
     tl->setVisible(false);
     grid->addWidget(tl, row++, 0, 1, 3);
-    // The windowing, zoom and mouse-function controls take the room below.
+    buildWindowingControls(grid, row);
+    buildZoomControls(grid, row);
+    // The mouse-function controls take the room below.
     grid->setRowStretch(row, 1);
 
     cmdToolB = new QPushButton(QStringLiteral("&Tools"), m_area);
@@ -285,6 +287,9 @@ void frmDicomViewer::InitImage() {
         if (m_set->imagesChanged(currentExam())) {
             showExamLabels();
         }
+        if (images.count() >= 1) {
+            cmdDefLevel_Click(); // the sliders' ranges follow the selected image's window
+        }
         Viewer->refresh();
         RefreshImageControls();
         if (!failures.isEmpty()) {
@@ -332,6 +337,8 @@ void frmDicomViewer::RefreshImageControls() {
     } else {
         current_Change();
     }
+    refreshWindowingControls();
+    refreshZoomControls();
     // Image controls follow the set: an emptied viewer has nothing for them to act on.
     SetImageControlsEnabled(n >= 1);
     updateStatus();

@@ -3,18 +3,24 @@
 #include "viewer/imageset.h"
 
 #include <QMainWindow>
+#include <QPointF>
 
 #include <functional>
 #include <memory>
 
 class QAction;
+class QCheckBox;
 class QFrame;
+class QGridLayout;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
+class QRadioButton;
 class QScrollBar;
+class QSlider;
 
 namespace ravlen::toolkit {
 class Image;
@@ -84,6 +90,65 @@ public:
     void LayoutSwitch();
     void Form_Resize();
 
+    // --- windowing, sharpening and smoothing (frmdicomviewerwindowing.cpp)
+    // "Default Level": the selected image's own window, and slider ranges of three times its
+    // width either way. Also the first step of InitImage.
+    void cmdDefLevel_Click();
+    // Saves the selected image's rendering switch and minification method and draws it the
+    // fast way, for a mouse windowing drag; RestoreWindowingValues puts them back at its end.
+    void GetWindowingValues();
+    void RestoreWindowingValues();
+    // Switches the selected image to the fast path and rebuilds the overlay texts.
+    void RefreshWindowingText();
+    // Applies the "Enhance Images" state to the selected image and every image of the set.
+    void Image_Enhance(bool enhance);
+    void LevelSlider_Change();
+    void WidthSlider_Change();
+    void WLSlider_Change();
+    void level1_LostFocus();
+    void width1_LostFocus();
+    // Windows key codes: 13 Enter moves to the viewer, 38/40 arrows to the box's slider.
+    bool level1_KeyDown(int KeyCode);
+    bool width1_KeyDown(int KeyCode);
+    void btnHead_Click();
+    void btnAbdomen_Click();
+    void btnMediastinum_Click();
+    void btnLung_Click();
+    void btnSpine_Click();
+    void btnVertebrae_Click();
+    void chkSharp_Click();
+    void sldSharp_Change();
+    void sldSharpLength_Change();
+    void cmdSmooth_Click();
+    void Replicate_Click();
+    void BSpline_Click();
+    void CubicSpline_Click();
+    void PixelValues_Click();
+    void MovingAverage_Click();
+    void mnuDisplayEnhance_Click();
+    // True only while a preset button applies its values (the overlays then read the sliders).
+    bool presetInProgress() const { return m_presetInProgress; }
+    bool windowingSaved() const { return m_savedRendering; }
+
+    // --- zoom, stretch and orientation (frmdicomviewerzoom.cpp)
+    void ZoomSlider_MouseDown();
+    void ZoomSlider_Change();
+    void Zoom_LostFocus();
+    bool Zoom_KeyDown(int KeyCode);
+    void StretchToFit_Click();
+    void mnuNormal_Click();
+    void mnuFlipHorizontal_Click();
+    void mnuFlipVertical_Click();
+    void mnuRotateClockwise_Click();
+    void mnuRotateAnticlockwise_Click();
+    void cmnuNormal_Click();
+    void cmnuFlipHorizontal_Click();
+    void cmnuFlipVertical_Click();
+    void cmnuRotateClockwise_Click();
+    void cmnuRotateCounterClockwise_Click();
+    // Whether a mouse function may be chosen now ("Stretch to fit" blocks function 3).
+    bool mouseFunctionEnabled(int function) const;
+
     // --- state
     viewer::ImageSet &imageSet() { return *m_set; }
     int imageCount() const;
@@ -114,6 +179,38 @@ public:
     QPlainTextEdit *tl = nullptr;
     QLabel *StatusLine = nullptr;
     QMenu *mnuContext = nullptr;
+    // windowing
+    QSlider *LevelSlider = nullptr;
+    QLabel *LevelLabel = nullptr;
+    QLineEdit *level1 = nullptr;
+    QSlider *WidthSlider = nullptr;
+    QLabel *WidthLabel = nullptr;
+    QLineEdit *width1 = nullptr;
+    QSlider *WLSlider = nullptr;
+    QLabel *WLLabel = nullptr;
+    QCheckBox *optAllChange = nullptr;
+    QPushButton *cmdDefLevel = nullptr;
+    QPushButton *btnHead = nullptr;
+    QPushButton *btnAbdomen = nullptr;
+    QPushButton *btnMediastinum = nullptr;
+    QPushButton *btnLung = nullptr;
+    QPushButton *btnSpine = nullptr;
+    QPushButton *btnVertebrae = nullptr;
+    QCheckBox *chkSharp = nullptr;
+    QGroupBox *fraSharp = nullptr;
+    QSlider *sldSharp = nullptr;
+    QSlider *sldSharpLength = nullptr;
+    QGroupBox *fraSmoothing = nullptr;
+    QRadioButton *Replicate = nullptr;
+    QRadioButton *BSpline = nullptr;
+    QRadioButton *CubicSpline = nullptr;
+    QRadioButton *PixelValues = nullptr;
+    QRadioButton *MovingAverage = nullptr;
+    // zoom
+    QSlider *ZoomSlider = nullptr;
+    QLineEdit *Zoom = nullptr;
+    QLabel *ZoomLabel = nullptr;
+    QCheckBox *StretchToFit = nullptr;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -129,6 +226,29 @@ private:
     void updateStatus(int hoveredPosition = 0, QPoint pointer = QPoint());
     // Runs a handler body; a failure reaches the user as a message instead of leaving the slot.
     void guarded(const std::function<void()> &body);
+
+    // windowing and zoom parts
+    void buildWindowingControls(QGridLayout *grid, int &row);
+    void buildZoomControls(QGridLayout *grid, int &row);
+    void refreshWindowingControls();
+    void refreshZoomControls();
+    void applyPreset(const QString &button);
+    void setSmoothingMethod(int magnification, int minification);
+    void orient(const std::function<void(toolkit::Image &)> &change);
+    void redrawOverlays(bool all);
+    void drawAtFullQuality();
+
+    bool m_presetInProgress = false;
+    bool m_savedRendering = false;
+    int m_savedMinification = 0;
+    bool m_stretchBlocksMouse = false;
+    struct ZoomPress {
+        double zoom = 0.0;
+        QPointF scroll;
+        double scale = 0.0;      // screen pixels per image pixel in the tile
+        QPointF pointFromCentre; // the recorded point, from the tile's centre
+        bool valid = false;
+    } m_zoomPress;
 
     class Grid;
     std::unique_ptr<Grid> m_grid;

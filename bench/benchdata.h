@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <ctime>
 #include <vector>
 
 namespace ravlen::bench {
@@ -101,6 +102,14 @@ using Clock = std::chrono::steady_clock;
 
 inline double millisecondsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// CPU time of the calling thread: on a machine shared with other work a step that is
+// preempted halfway counts only what it ran, so figures stay comparable from run to run.
+inline double threadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1000.0 + double(t.tv_nsec) / 1e6;
 }
 
 inline double median(std::vector<double> v) {

@@ -322,8 +322,13 @@ QImage Image::render(QSize target, Filter filter) const {
     request.width = width();
     request.target = target;
     request.filter = filter;
-    std::lock_guard<std::mutex> lock(m_data->renderMutex);
-    return renderFrame(f, m_data->modality, request, m_data->displayLut);
+    QImage picture;
+    {
+        std::lock_guard<std::mutex> lock(m_data->renderMutex);
+        picture = renderFrame(f, m_data->modality, request, m_data->displayLut);
+    }
+    applyPictureEffects(picture, pictureEffects());
+    return picture;
 }
 
 RenderRequest Image::windowRequest() const {

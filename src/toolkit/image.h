@@ -103,7 +103,8 @@ public:
     StoredWindow minMaxWindow(int number) const;
 
     // The current frame drawn with the image's level and width (MONOCHROME1 inverted, colour
-    // as it is), scaled to `target` (empty: the image's own size) with `filter`. Throws
+    // as it is), scaled to `target` (empty: the image's own size) with `filter`, sharpened and
+    // enhanced as the image's tiles are. Throws
     // ToolkitError when the pixels cannot be decoded.
     QImage render(QSize target = QSize(), Filter filter = Filter::Bilinear) const;
 

@@ -45,17 +45,25 @@ void unsharpMask(QImage &picture, double strength, double sigma) {
     // Separable blur: across each row into a float plane, then down the columns; edge pixels
     // are repeated beyond the picture so borders keep their brightness.
     std::vector<float> across(rowValues * static_cast<std::size_t>(h));
+    const std::size_t pad = static_cast<std::size_t>(radius) * channels;
+    std::vector<float> padded(rowValues + 2 * pad);
     for (int y = 0; y < h; ++y) {
         const std::uint8_t *p = picture.constScanLine(y);
+        for (std::size_t i = 0; i < rowValues; ++i) {
+            padded[pad + i] = p[i];
+        }
+        for (std::size_t i = 0; i < pad; ++i) {
+            padded[i] = p[i % channels];
+            padded[pad + rowValues + i] = p[rowValues - channels + i % channels];
+        }
+        // Tap by tap over the whole row: straight loops the compiler vectorises.
         float *q = &across[rowValues * static_cast<std::size_t>(y)];
-        for (int x = 0; x < w; ++x) {
-            for (int c = 0; c < channels; ++c) {
-                float s = 0.0f;
-                for (int t = -radius; t <= radius; ++t) {
-                    const int xx = std::clamp(x + t, 0, w - 1);
-                    s += kernel[static_cast<std::size_t>(t + radius)] * p[xx * channels + c];
-                }
-                q[static_cast<std::size_t>(x) * channels + c] = s;
+        std::fill(q, q + rowValues, 0.0f);
+        for (int t = 0; t <= 2 * radius; ++t) {
+            const float k = kernel[static_cast<std::size_t>(t)];
+            const float *r = &padded[static_cast<std::size_t>(t) * channels];
+            for (std::size_t i = 0; i < rowValues; ++i) {
+                q[i] += k * r[i];
             }
         }
     }

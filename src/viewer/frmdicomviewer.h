@@ -259,8 +259,8 @@ private:
     int m_displayMonitor = 0;
     int m_magMode = 0;
     int m_minMode = 0;
-    int m_lastDownX = 0;
-    int m_lastDownY = 0;
+    int m_lastDownX = -1; // -1: no press yet
+    int m_lastDownY = -1;
 };
 
 // The viewer window of the process, created (empty) on first use and again after it was closed.

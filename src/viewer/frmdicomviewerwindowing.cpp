@@ -63,7 +63,9 @@ void frmDicomViewer::buildWindowingControls(QGridLayout *grid, int &row) {
         label->setObjectName(labelName);
         grid->addWidget(label, row, 0);
         if (box) {
-            *box = new QLineEdit(QString::number(range.value), panel);
+            // Empty until typed into: the boxes do not follow the sliders, so a number here
+            // would soon be a stale one.
+            *box = new QLineEdit(panel);
             (*box)->setObjectName(boxName);
             (*box)->setMaximumWidth(64);
             grid->addWidget(*box, row, 1, 1, 2);

@@ -63,9 +63,13 @@ void frmDicomViewer::ZoomSlider_MouseDown() {
         if (!tile || !tile->visible()) {
             return; // not on screen: the zoom goes about the tile's centre
         }
-        // The recorded point is the last press on the viewer; in cell pixels from the centre.
+        // The recorded point is the last press on the viewer, in cell pixels from the centre;
+        // before any press, or away from the tile, the zoom goes about the centre.
         const QRect cell = Viewer->tileRect(position);
-        m_zoomPress.pointFromCentre = QPointF(m_lastDownX, m_lastDownY) - QRectF(cell).center();
+        const QPoint pressed(m_lastDownX, m_lastDownY);
+        if (m_lastDownX >= 0 && cell.contains(pressed)) {
+            m_zoomPress.pointFromCentre = QPointF(pressed) - QRectF(cell).center();
+        }
         m_zoomPress.scale = tile->scaleX();
         m_zoomPress.valid = true;
     });

@@ -53,19 +53,6 @@ TEST(WindowingRules, DefaultLevelRangesAreThreeWidthsEitherWay) {
     EXPECT_LT(huge.width.minimum, 0);
 }
 
-TEST(WindowingRules, SlidersWidenToTakeAValueBeyondTheirEnds) {
-    EXPECT_EQ(withValue(kLevelSliderStart, -700), (SliderRange{-700, 1000, -700}));
-    EXPECT_EQ(withValue(kWidthSliderStart, 2000), (SliderRange{2, 2000, 2000}));
-    EXPECT_EQ(withValue(kWidthSliderStart, 400), (SliderRange{2, 1000, 400}));
-}
-
-TEST(WindowingRules, TheCombinedSliderGivesAWindowFromZero) {
-    EXPECT_EQ(combinedWindow(60).width, 120);
-    EXPECT_EQ(combinedWindow(60).level, 60);
-    EXPECT_EQ(sharpeningStrength(40), 8.0);
-    EXPECT_EQ(sharpeningStrength(3), 0.6);
-}
-
 TEST(WindowingRules, WhichControlsAnImageCallsFor) {
     const QString ct = QStringLiteral("1.2.840.10008.5.1.4.1.1.2");
     struct Row {
@@ -229,12 +216,4 @@ TEST(OrientationRules, FlipsToggleOneBitAndTurnsGoRound) {
     }
     EXPECT_EQ(r, 2);
     EXPECT_EQ(rotatedClockwise(rotatedAnticlockwise(1)), 1);
-}
-
-TEST(OrientationRules, ZoomControlsHideWhileStretched) {
-    EXPECT_TRUE(zoomVisibility(false, false).zoomControls);
-    EXPECT_FALSE(zoomVisibility(true, false).zoomControls);
-    EXPECT_TRUE(zoomVisibility(true, false).stretchBox);
-    EXPECT_FALSE(zoomVisibility(false, true).zoomControls);
-    EXPECT_FALSE(zoomVisibility(false, true).stretchBox);
 }

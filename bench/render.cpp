@@ -14,6 +14,7 @@
 #include <dcmtk/dcmimgle/dcmimage.h>
 
 #include <QApplication>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QWindow>
 
@@ -89,6 +90,13 @@ int main(int argc, char **argv) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
     QApplication app(argc, argv);
+    // --pictures DIR: also write the magnified tiles as PNG files there.
+    QString pictures;
+    const QStringList arguments = QApplication::arguments();
+    const auto flag = arguments.indexOf(QStringLiteral("--pictures"));
+    if (flag > 0 && flag + 1 < arguments.size()) {
+        pictures = arguments.at(flag + 1);
+    }
     QTemporaryDir dir;
     const int ctRuns = 301;
     const int mgRuns = 31;
@@ -196,6 +204,23 @@ int main(int argc, char **argv) {
         image->setSharpening(0.0);
         image->setEnhance(true);
         enhanceMs = viewerWindowMs(viewer, *image, mgRuns) - plain;
+        if (!pictures.isEmpty()) {
+            // What the methods look like at four times the slice's size, to be looked at.
+            const auto save = [&](const QString &name) {
+                viewer.tilePicture(1).save(pictures + QLatin1Char('/') + name + ".png");
+            };
+            image->setZoom(2.0);
+            image->setEnhance(false);
+            for (const Method &m : magnifications) {
+                image->setMagnificationMethod(m.method);
+                save(QStringLiteral("mag_") + QLatin1String(m.name));
+            }
+            image->setSharpening(2.0);
+            save(QStringLiteral("cubic_sharpened"));
+            image->setSharpening(0.0);
+            image->setEnhance(true);
+            save(QStringLiteral("cubic_enhanced"));
+        }
     }
 
     // 3328 x 4096 16-bit radiograph in a 1000 x 1000 tile, by each minification method

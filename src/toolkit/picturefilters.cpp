@@ -42,12 +42,21 @@ void unsharpMask(QImage &picture, double strength, double sigma) {
     const int radius = static_cast<int>(kernel.size() / 2);
     const std::size_t rowValues = static_cast<std::size_t>(w) * channels;
 
-    // Separable blur: across each row into a float plane, then down the columns; edge pixels
-    // are repeated beyond the picture so borders keep their brightness.
-    std::vector<float> across(rowValues * static_cast<std::size_t>(h));
+    // Separable blur: across each row, then down the columns; edge pixels are repeated beyond
+    // the picture so borders keep their brightness. Rows blurred across are kept in a ring of
+    // 2r + 1 (an output row needs those around it, and rows are visited in order), so memory
+    // stays a few rows whatever the picture's size.
     const std::size_t pad = static_cast<std::size_t>(radius) * channels;
     std::vector<float> padded(rowValues + 2 * pad);
-    for (int y = 0; y < h; ++y) {
+    const int ringRows = 2 * radius + 1;
+    std::vector<float> ring(rowValues * static_cast<std::size_t>(ringRows));
+    std::vector<int> ringRow(static_cast<std::size_t>(ringRows), -1);
+    const auto across = [&](int y) -> const float * {
+        const auto slot = static_cast<std::size_t>(y % ringRows);
+        float *q = &ring[rowValues * slot];
+        if (ringRow[slot] == y) {
+            return q;
+        }
         const std::uint8_t *p = picture.constScanLine(y);
         for (std::size_t i = 0; i < rowValues; ++i) {
             padded[pad + i] = p[i];
@@ -57,7 +66,6 @@ void unsharpMask(QImage &picture, double strength, double sigma) {
             padded[pad + rowValues + i] = p[rowValues - channels + i % channels];
         }
         // Tap by tap over the whole row: straight loops the compiler vectorises.
-        float *q = &across[rowValues * static_cast<std::size_t>(y)];
         std::fill(q, q + rowValues, 0.0f);
         for (int t = 0; t <= 2 * radius; ++t) {
             const float k = kernel[static_cast<std::size_t>(t)];
@@ -66,15 +74,18 @@ void unsharpMask(QImage &picture, double strength, double sigma) {
                 q[i] += k * r[i];
             }
         }
-    }
+        ringRow[slot] = y;
+        return q;
+    };
     const auto amount = static_cast<float>(strength);
     std::vector<float> blurred(rowValues);
+    // In place: row y is written after rows up to y + r were read, and the ring still holds
+    // every row a later output row needs.
     for (int y = 0; y < h; ++y) {
         std::fill(blurred.begin(), blurred.end(), 0.0f);
         for (int t = -radius; t <= radius; ++t) {
-            const int yy = std::clamp(y + t, 0, h - 1);
             const float k = kernel[static_cast<std::size_t>(t + radius)];
-            const float *r = &across[rowValues * static_cast<std::size_t>(yy)];
+            const float *r = across(std::clamp(y + t, 0, h - 1));
             for (std::size_t i = 0; i < rowValues; ++i) {
                 blurred[i] += k * r[i];
             }

@@ -168,6 +168,13 @@ TEST(PictureEffects, UnsharpMaskRaisesEdgeContrastOnly) {
         EXPECT_EQ(strong.constScanLine(0)[x], edge.constScanLine(0)[x]) << x;
     }
 
+    // the same edge lying across: the blur down the columns matches the one along the rows
+    QImage across = greyPicture(20, 40, [](int, int y) { return y < 20 ? 80 : 160; });
+    unsharpMask(across, 4.0, 2.0);
+    for (int i = 0; i < 40; ++i) {
+        EXPECT_EQ(across.constScanLine(i)[7], strong.constScanLine(3)[i]) << i;
+    }
+
     // colour: every channel alike
     QImage colour = edge.convertToFormat(QImage::Format_RGB888);
     unsharpMask(colour, 1.0, 2.0);

@@ -12,7 +12,6 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -122,7 +121,8 @@ void frmDicomViewer::buildWindowingControls(QGridLayout *grid, int &row) {
 
     fraSmoothing = new QGroupBox(QStringLiteral("Change Smoothing Type"), panel);
     fraSmoothing->setObjectName(QStringLiteral("fraSmoothing"));
-    auto *smoothing = new QHBoxLayout(fraSmoothing);
+    // One group above the other: side by side the captions do not fit the panel.
+    auto *smoothing = new QVBoxLayout(fraSmoothing);
     const auto addGroup = [&](const QString &caption) {
         auto *group = new QGroupBox(caption, fraSmoothing);
         group->setLayout(new QVBoxLayout);
@@ -389,8 +389,19 @@ void frmDicomViewer::sldSharpLength_Change() {
 }
 
 void frmDicomViewer::cmdSmooth_Click() {
-    showPanel(true);
-    fraSmoothing->setVisible(true);
+    guarded([this] {
+        if (imageCount() >= 1) {
+            // The frame opens on the methods the image is drawn with.
+            const std::shared_ptr<toolkit::Image> image = GetSelectedImage();
+            Replicate->setChecked(image->magnificationMethod() == viewer::kMagReplicate);
+            BSpline->setChecked(image->magnificationMethod() == viewer::kMagBSpline);
+            CubicSpline->setChecked(image->magnificationMethod() == viewer::kMagCubicSpline);
+            PixelValues->setChecked(image->minificationMethod() == viewer::kMinPixelValues);
+            MovingAverage->setChecked(image->minificationMethod() == viewer::kMinMovingAverage);
+        }
+        showPanel(true);
+        fraSmoothing->setVisible(true);
+    });
 }
 
 void frmDicomViewer::setSmoothingMethod(int magnification, int minification) {

@@ -362,6 +362,11 @@ TEST_F(WindowingWindowTest, SharpeningSmoothingAndEnhancementReachTheImages) {
     v.MovingAverage->click();
     EXPECT_EQ(at(v, 1)->minificationMethod(), 4);
     EXPECT_EQ(at(v, 1)->magnificationMethod(), 3);
+    v.SelectImage(2); // selecting applies the window's own methods
+    v.SelectImage(1);
+    at(v, 1)->setMagnificationMethod(2);
+    v.cmdSmooth_Click();
+    EXPECT_TRUE(v.BSpline->isChecked()) << "the frame opens on the image's methods";
 
     QAction *enhance = v.entry("mnuDisplayEnhance");
     ASSERT_TRUE(enhance->isEnabled());

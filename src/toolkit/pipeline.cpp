@@ -570,6 +570,98 @@ QImage renderFrame(const PixelFrame &frame, const ModalityTransform &transform,
     return out;
 }
 
+namespace {
+
+// Stored values of one channel as floats, for the averaging filter.
+template <typename T, int Channels> struct StoredSource {
+    const T *data;
+    int columns;
+    struct Row {
+        const T *p;
+        float operator()(int x, int c) const { return static_cast<float>(p[x * Channels + c]); }
+    };
+    Row row(int y) const { return {data + static_cast<std::size_t>(y) * columns * Channels}; }
+};
+
+template <typename T, int Channels>
+void reduceInto(const PixelFrame &frame, const QRectF &source, PixelFrame &out) {
+    const AxisTaps xs =
+        axisTaps(frame.columns, source.x(), source.width(), out.columns, Filter::Average);
+    const AxisTaps ys =
+        axisTaps(frame.rows, source.y(), source.height(), out.rows, Filter::Average);
+    const StoredSource<T, Channels> src{samples<T>(frame), frame.columns};
+    const std::size_t rowValues = static_cast<std::size_t>(out.columns) * Channels;
+    auto bytes = std::make_shared<std::vector<std::uint8_t>>(rowValues * out.rows * sizeof(T));
+    T *q = reinterpret_cast<T *>(bytes->data());
+    // The taps hold to the image's edges, so a footprint off the image takes the edge's values
+    // (a tile asks only for the part on the image).
+    std::vector<double> acc(rowValues);
+    for (int j = 0; j < out.rows; ++j) {
+        T *line = q + rowValues * j;
+        std::fill(acc.begin(), acc.end(), 0.0);
+        for (int t = 0; t < ys.taps; ++t) {
+            const float wy = ys.weight[static_cast<std::size_t>(j) * ys.taps + t];
+            if (wy == 0.0f) {
+                continue;
+            }
+            const auto row = src.row(ys.index[static_cast<std::size_t>(j) * ys.taps + t]);
+            for (int i = 0; i < out.columns; ++i) {
+                const int *idx = &xs.index[static_cast<std::size_t>(i) * xs.taps];
+                const float *w = &xs.weight[static_cast<std::size_t>(i) * xs.taps];
+                for (int c = 0; c < Channels; ++c) {
+                    double sum = 0.0;
+                    for (int k = 0; k < xs.taps; ++k) {
+                        sum += w[k] * row(idx[k], c);
+                    }
+                    acc[static_cast<std::size_t>(i) * Channels + c] += wy * sum;
+                }
+            }
+        }
+        for (std::size_t k = 0; k < rowValues; ++k) {
+            line[k] = static_cast<T>(std::llround(acc[k]));
+        }
+    }
+    out.data = std::move(bytes);
+}
+
+} // namespace
+
+PixelFrame reduceFrame(const PixelFrame &frame, const QRectF &source, QSize target) {
+    checkFrame(frame);
+    if (target.isEmpty() || target.width() > MaxTargetSide || target.height() > MaxTargetSide ||
+        !std::isfinite(source.x()) || !std::isfinite(source.y()) ||
+        !std::isfinite(source.width()) || !std::isfinite(source.height())) {
+        throw ToolkitError(errc::BadArgument, "The part of the image to shrink is not usable.");
+    }
+    PixelFrame out = frame;
+    out.columns = target.width();
+    out.rows = target.height();
+    switch (frame.sample) {
+    case PixelFrame::Sample::U8:
+        reduceInto<std::uint8_t, 1>(frame, source, out);
+        break;
+    case PixelFrame::Sample::S8:
+        reduceInto<std::int8_t, 1>(frame, source, out);
+        break;
+    case PixelFrame::Sample::U16:
+        reduceInto<std::uint16_t, 1>(frame, source, out);
+        break;
+    case PixelFrame::Sample::S16:
+        reduceInto<std::int16_t, 1>(frame, source, out);
+        break;
+    case PixelFrame::Sample::U32:
+        reduceInto<std::uint32_t, 1>(frame, source, out);
+        break;
+    case PixelFrame::Sample::S32:
+        reduceInto<std::int32_t, 1>(frame, source, out);
+        break;
+    case PixelFrame::Sample::Rgb8:
+        reduceInto<std::uint8_t, 3>(frame, source, out);
+        break;
+    }
+    return out;
+}
+
 QImage renderIntoCell(const PixelFrame &frame, const ModalityTransform &transform,
                       const RenderRequest &request, DisplayLut &lut) {
     checkFrame(frame);

@@ -136,6 +136,15 @@ QImage renderFrame(const PixelFrame &frame, const ModalityTransform &transform,
 QImage renderFrame(const PixelFrame &frame, const ModalityTransform &transform,
                    const RenderRequest &request, DisplayLut &lut);
 
+// The frame's `source` rectangle shrunk to `target` by area averaging of the stored values:
+// a smaller frame of the same kind (sample type, bits, photometric), each value the
+// area-weighted mean of the stored values its footprint covers, rounded. Windowing this frame
+// costs only its own pixels, so a tile keeps it while only the window changes. Averaging before
+// the window differs from averaging grey levels only where the window cuts off part of a
+// footprint's values. Colour frames are averaged per channel. Throws ToolkitError like
+// renderFrame.
+PixelFrame reduceFrame(const PixelFrame &frame, const QRectF &source, QSize target);
+
 // Draws the frame as a tile shows it: the source rectangle scaled to fit the target (the
 // cell) with its proportions kept, centred, with black borders around it.
 QImage renderIntoCell(const PixelFrame &frame, const ModalityTransform &transform,

@@ -105,9 +105,20 @@ QImage errorPicture(QSize cell, const QString &reason) {
     return picture;
 }
 
+// What a tile keeps of its image between drawings: the lookup table, and for area averaging
+// the shown part already shrunk to the cell (stored values), so a window change maps only the
+// cell's pixels.
+struct TileCache {
+    DisplayLut lut;
+    const void *frameData = nullptr;
+    QRectF source;
+    QSize target;
+    PixelFrame reduced;
+};
+
 // The image's current frame drawn as its tile shows it: the part of the image in the cell,
 // turned and mirrored, on black. Throws ToolkitError when the pixels cannot be drawn.
-QImage drawTile(const Image &image, QSize cell, DisplayLut &lut) {
+QImage drawTile(const Image &image, QSize cell, TileCache &cache) {
     // Decoded first, so an image without drawable pixels says so even when panned away.
     const PixelFrame frame = image.frame(std::clamp(image.currentFrame(), 1, image.frameCount()));
     const TileTransform t = tileTransform(viewOf(image, cell));
@@ -121,7 +132,23 @@ QImage drawTile(const Image &image, QSize cell, DisplayLut &lut) {
     request.target = t.renderSize();
     request.filter = chooseFilter(t.pixelScale(), image.magnificationMethod(),
                                   image.minificationMethod(), image.fullQuality());
-    QImage picture = renderFrame(frame, image.modalityTransform(), request, lut);
+    QImage picture;
+    if (request.filter == Filter::Average) {
+        const QRectF source = request.source;
+        if (cache.frameData != frame.data.get() || cache.target != request.target ||
+            cache.source.x() != source.x() || cache.source.y() != source.y() ||
+            cache.source.width() != source.width() || cache.source.height() != source.height()) {
+            cache.reduced = reduceFrame(frame, source, request.target);
+            cache.frameData = frame.data.get();
+            cache.source = source;
+            cache.target = request.target;
+        }
+        request.source = QRectF();
+        request.target = QSize();
+        picture = renderFrame(cache.reduced, image.modalityTransform(), request, cache.lut);
+    } else {
+        picture = renderFrame(frame, image.modalityTransform(), request, cache.lut);
+    }
     // Before turning: the effects look the same whichever way the picture is shown.
     applyPictureEffects(picture, image.pictureEffects());
     if (t.rotation() != 0) {
@@ -272,7 +299,7 @@ struct ViewerControl::State {
     std::map<const Image *, int> generations;
     struct LutEntry {
         std::weak_ptr<Image> image;
-        DisplayLut lut;
+        TileCache cache;
     };
     std::map<const Image *, LutEntry> luts;
     int renders = 0;
@@ -364,13 +391,13 @@ struct ViewerControl::State {
         return k;
     }
 
-    DisplayLut &lutFor(const std::shared_ptr<Image> &image) {
+    TileCache &cacheFor(const std::shared_ptr<Image> &image) {
         LutEntry &e = luts[image.get()];
         if (e.image.lock() != image) { // new, or a dead image's address reused
-            retiredBuilds += e.lut.builds();
-            e = LutEntry{image, DisplayLut()};
+            retiredBuilds += e.cache.lut.builds();
+            e = LutEntry{image, TileCache()};
         }
-        return e.lut;
+        return e.cache;
     }
 
     QImage draw(const Slot &slot) {
@@ -386,7 +413,7 @@ struct ViewerControl::State {
         }
         QImage picture;
         try {
-            picture = drawTile(*slot.image, cell, lutFor(slot.image));
+            picture = drawTile(*slot.image, cell, cacheFor(slot.image));
         } catch (const std::exception &e) {
             // The tile is small: the reason without the file name the error starts with.
             QString reason = QString::fromUtf8(e.what());
@@ -500,7 +527,7 @@ struct ViewerControl::State {
             if (shown) {
                 ++it;
             } else {
-                retiredBuilds += it->second.lut.builds();
+                retiredBuilds += it->second.cache.lut.builds();
                 it = luts.erase(it);
             }
         }
@@ -689,7 +716,7 @@ int ViewerControl::renderCount() const {
 int ViewerControl::tableBuilds() const {
     int builds = m_state->retiredBuilds;
     for (const auto &[image, entry] : m_state->luts) {
-        builds += entry.lut.builds();
+        builds += entry.cache.lut.builds();
     }
     return builds;
 }

@@ -142,6 +142,52 @@ TEST(SmoothingMethods, MinificationSamplesOrAverages) {
     }
 }
 
+// A tile that averages keeps the shown part shrunk in stored values and windows only that:
+// where the window cuts nothing off it matches averaging the grey levels.
+TEST(SmoothingMethods, AveragingStoredValuesMatchesAveragingGreyLevels) {
+    std::vector<std::int16_t> values(60 * 40);
+    for (int y = 0; y < 40; ++y) {
+        for (int x = 0; x < 60; ++x) {
+            values[std::size_t(y) * 60 + x] = std::int16_t(-1000 + 37 * x - 11 * y + (x * y) % 7);
+        }
+    }
+    PixelFrame frame;
+    frame.columns = 60;
+    frame.rows = 40;
+    frame.sample = PixelFrame::Sample::S16;
+    frame.bitsStored = 16;
+    auto bytes = std::make_shared<std::vector<std::uint8_t>>(values.size() * 2);
+    std::memcpy(bytes->data(), values.data(), bytes->size());
+    frame.data = bytes;
+    ModalityTransform rescale;
+    rescale.slope = 2.0;
+    rescale.intercept = -24.0;
+
+    for (const QRectF source : {QRectF(0, 0, 60, 40), QRectF(3.5, 2.25, 41.0, 30.5)}) {
+        const QSize target(13, 9);
+        const PixelFrame reduced = reduceFrame(frame, source, target);
+        ASSERT_EQ(reduced.columns, 13);
+        ASSERT_EQ(reduced.sample, PixelFrame::Sample::S16);
+        RenderRequest direct;
+        direct.center = -600.0;
+        direct.width = 6000.0; // covers every value: nothing cut off
+        direct.source = source;
+        direct.target = target;
+        direct.filter = Filter::Average;
+        RenderRequest shrunk = direct;
+        shrunk.source = QRectF();
+        shrunk.target = QSize();
+        const QImage a = renderFrame(frame, rescale, direct);
+        const QImage b = renderFrame(reduced, rescale, shrunk);
+        ASSERT_EQ(a.size(), b.size());
+        for (int y = 0; y < a.height(); ++y) {
+            for (int x = 0; x < a.width(); ++x) {
+                EXPECT_NEAR(a.constScanLine(y)[x], b.constScanLine(y)[x], 1) << x << "," << y;
+            }
+        }
+    }
+}
+
 TEST(PictureEffects, UnsharpMaskRaisesEdgeContrastOnly) {
     const QImage edge = greyPicture(40, 20, [](int x, int) { return x < 20 ? 80 : 160; });
 

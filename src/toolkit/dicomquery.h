@@ -139,13 +139,14 @@ public:
     void cancel();
     // Whether the last operation ended because of cancel().
     bool wasCancelled() const { return m_cancelled.load(); }
+    // The images the last get() or moveSync() received, also when it threw: a failure in the
+    // middle of a retrieve keeps what arrived before it.
+    const std::vector<std::shared_ptr<Image>> &lastImages() const { return m_images; }
 
     struct Session; // toolkit-internal: the running association
 
 private:
     friend struct Session;
-    void beginOperation();
-    void endOperation();
 
     QString m_host;
     int m_port = 104;
@@ -161,6 +162,7 @@ private:
     ImageCallback m_imageArrived;
     int m_expectedFallback = 0;
 
+    std::vector<std::shared_ptr<Image>> m_images;
     std::atomic<bool> m_cancelRequested{false};
     std::atomic<bool> m_cancelled{false};
     std::mutex m_sessionMutex;

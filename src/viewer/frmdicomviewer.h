@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QFrame;
@@ -19,6 +20,9 @@ class QScrollBar;
 namespace ravlen::toolkit {
 class Image;
 class ViewerControl;
+struct IncomingAssociation;
+struct ProposedContext;
+struct ReceivedImage;
 } // namespace ravlen::toolkit
 
 namespace ravlen {
@@ -84,6 +88,36 @@ public:
     void LayoutSwitch();
     void Form_Resize();
 
+    // --- network, logging and the Information window (frmdicomviewernetwork.cpp)
+    // Each command reads its destination from the options at the moment it runs, and waits for
+    // the network on a worker thread while the windows stay alive.
+    void Verify_Click();
+    void SendSelected_Click();
+    // Sends every image in order and stops at the first one the destination does not take.
+    void SendAll_Click();
+    void LoggingEnabled_Click();
+    void LogLevel_Click();
+    void LogLocation_Click();
+    // Shows the Information window with fresh data elements, or hides it.
+    void Infoview_Click();
+    void mnuDisplayElements_Click();
+    void cmnuImgInfo_Click();
+    void mnuDataElements_Click();
+    // Events of the viewer's listener. Every association is accepted; contexts outside the
+    // standard's root are refused. Each event is logged in the Information window.
+    void Viewer_AssociationRequest(const QString &Address, const QString &CalledAE,
+                                   const QString &CallingAE, int Reserved, bool &Accept,
+                                   std::vector<toolkit::ProposedContext> &Contexts);
+    void Viewer_AssociationRequest2(toolkit::IncomingAssociation &Association, bool &Accept);
+    // With "Copy all Frames as separate images" each frame joins the viewer as its own entry.
+    void Viewer_ImageReceived(const std::shared_ptr<toolkit::Image> &Image, bool &AddToViewer,
+                              int Reserved1, int Reserved2);
+    void Viewer_ImageReceivedAsync(const toolkit::ReceivedImage &Received,
+                                   const std::shared_ptr<toolkit::Image> &Image, int Reserved);
+    void Viewer_ToolkitMessage(qint16 Level, const QString &Text);
+    // Whether a network command is waiting for its peer.
+    bool networkBusy() const { return m_networkBusy; }
+
     // --- state
     viewer::ImageSet &imageSet() { return *m_set; }
     int imageCount() const;
@@ -129,6 +163,12 @@ private:
     void updateStatus(int hoveredPosition = 0, QPoint pointer = QPoint());
     // Runs a handler body; a failure reaches the user as a message instead of leaving the slot.
     void guarded(const std::function<void()> &body);
+    void connectNetwork();
+    // Appends a marker to the trace box and lets pending window events run.
+    void trace(const QString &marker);
+    void setInformationChecked(bool checked);
+    // Brings the panel and the exam labels up to date once the received images are in.
+    void imagesArrived();
 
     class Grid;
     std::unique_ptr<Grid> m_grid;
@@ -141,6 +181,10 @@ private:
     int m_minMode = 0;
     int m_lastDownX = 0;
     int m_lastDownY = 0;
+    bool m_networkBusy = false;
+    bool m_loggingEnabled = false;
+    bool m_infoChecked = false;
+    bool m_arrivalPending = false;
 };
 
 // The viewer window of the process, created (empty) on first use and again after it was closed.

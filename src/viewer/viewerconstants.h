@@ -46,15 +46,11 @@ inline const QStringList kPendingEntries = {
     QStringLiteral("Copy"),
     QStringLiteral("Paste"),
     // Remote
-    QStringLiteral("Verify"),
-    QStringLiteral("SendSelected"),
-    QStringLiteral("SendAll"),
     QStringLiteral("Retrieve"),
     // Display
     QStringLiteral("mnuDisplayResult"),
     QStringLiteral("mnuDisplayMonitor"),
     QStringLiteral("mnuLabel"),
-    QStringLiteral("mnuDisplayElements"),
     QStringLiteral("mnuDisplaySlice"),
     QStringLiteral("mnuDisplayTextMode"),
     QStringLiteral("cmdSmooth"),
@@ -68,14 +64,7 @@ inline const QStringList kPendingEntries = {
     QStringLiteral("CineReverse"),
     QStringLiteral("CineOscillate"),
     QStringLiteral("CineStop"),
-    // View
-    QStringLiteral("mnuDataElements"),
-    QStringLiteral("Infoview"),
-    QStringLiteral("LoggingEnabled"),
-    QStringLiteral("LogLevel"),
-    QStringLiteral("LogLocation"),
     // Context menu
-    QStringLiteral("cmnuImgInfo"),
     QStringLiteral("cmnuLabelClear"),
     QStringLiteral("cmnuLabelDelete"),
     QStringLiteral("cmnuPrintSelImage"),

@@ -165,6 +165,11 @@ struct DicomQuery::Session : public net::Scu {
     // peer's SOP Instance UID), pre-scanned, then parsed.
     OFCondition handleSTORERequestFile(T_ASC_PresentationContextID *presID, const OFString &,
                                        T_DIMSE_C_StoreRQ *request) override {
+        if (cancelSent) {
+            // The peer goes on after our C-CANCEL: end the session (the association is
+            // aborted afterwards) instead of taking images nobody wants any more.
+            return makeOFCondition(OFM_dcmnet, 1406, OF_error, "cancelled");
+        }
         const QString path = net::freshReceiveName();
         OFCondition cond =
             DcmSCU::handleSTORERequestFile(presID, path.toStdString().c_str(), request);
@@ -243,7 +248,7 @@ struct DicomQuery::Session : public net::Scu {
             std::unique_lock<std::mutex> lock(watchMutex);
             // A living peer answers the C-CANCEL (sent at the next message) well within this;
             // a frozen one is cut off so the operation returns what it has.
-            if (!watchDone.wait_for(lock, std::chrono::milliseconds(1500),
+            if (!watchDone.wait_for(lock, std::chrono::milliseconds(1000),
                                     [this] { return finished; })) {
                 q.m_cancelled = true;
                 cut();
@@ -452,7 +457,7 @@ std::vector<std::shared_ptr<Image>> DicomQuery::get() {
         }
         session.failExchange(cond, QStringLiteral("C-GET after %1 images").arg(m_images.size()));
     }
-    session.close(cond.bad());
+    session.close(cond.bad() || m_cancelled);
     if (!m_cancelled && isFailure(session.lastStatus)) {
         throw ToolkitError(errc::PeerFailure,
                            QStringLiteral("%1 ended the C-GET with status %2 (%3): %4 images "

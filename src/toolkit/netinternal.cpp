@@ -151,6 +151,9 @@ void Scu::open() {
 void Scu::close(bool abort) {
     if (isConnected()) {
         if (abort) {
+            // DCMTK waits for the peer to close after an A-ABORT, up to the association
+            // time-out; a frozen peer never does, so the connection is cut first.
+            cut();
             abortAssociation();
         } else {
             releaseAssociation();

@@ -84,16 +84,49 @@ protected:
     }
 
     OFCondition negotiateAssociation() override {
-        OFCondition cond = DcmThreadSCP::negotiateAssociation();
-        if (cond.good() && m_params) {
+        if (!m_params) {
+            return DcmThreadSCP::negotiateAssociation();
+        }
+        // DCMTK's association configuration holds at most 128 contexts per profile, fewer
+        // than the storage classes; accept from the full lists directly instead.
+        OFCondition cond = ASC_acceptContextsWithPreferredTransferSyntaxes(
+            m_params, acceptedClasses().data(), int(acceptedClasses().size()),
+            acceptedSyntaxes().data(), int(acceptedSyntaxes().size()));
+        if (cond.good()) {
             for (const ProposedContext &context : m_request.contexts) {
                 if (context.result == 1 || context.result == 3 || context.result == 4) {
-                    ASC_refusePresentationContext(m_params, T_ASC_PresentationContextID(context.id),
+                    ASC_refusePresentationContext(m_params,
+                                                  T_ASC_PresentationContextID(context.id),
                                                   T_ASC_P_ResultReason(context.result));
                 }
             }
         }
         return cond;
+    }
+
+    static std::vector<const char *> &acceptedClasses() {
+        static std::vector<const char *> list = [] {
+            std::vector<const char *> l{UID_VerificationSOPClass};
+            for (int i = 0; i < numberOfDcmAllStorageSOPClassUIDs; ++i) {
+                l.push_back(dcmAllStorageSOPClassUIDs[i]);
+            }
+            return l;
+        }();
+        return list;
+    }
+
+    static std::vector<const char *> &acceptedSyntaxes() {
+        static std::vector<const char *> list = [] {
+            std::vector<const char *> l;
+            for (const std::string &ts : uncompressedSyntaxes()) {
+                l.push_back(ts.c_str());
+            }
+            for (const std::string &ts : compressedSyntaxes()) {
+                l.push_back(ts.c_str());
+            }
+            return l;
+        }();
+        return list;
     }
 
     void notifyRECEIVEProgress(const unsigned long byteCount) override {
@@ -181,14 +214,9 @@ DcmSharedSCPConfig makeConfig(const NetworkTimeouts &t) {
     for (const std::string &ts : uncompressedSyntaxes()) {
         uncompressed.push_back(ts.c_str());
     }
-    OFList<OFString> all = uncompressed;
-    for (const std::string &ts : compressedSyntaxes()) {
-        all.push_back(ts.c_str());
-    }
+    // The storage classes are accepted in AssociationWorker::negotiateAssociation(); the
+    // profile needs one context to be valid.
     config->addPresentationContext(UID_VerificationSOPClass, uncompressed);
-    for (int i = 0; i < numberOfDcmAllStorageSOPClassUIDs; ++i) {
-        config->addPresentationContext(dcmAllStorageSOPClassUIDs[i], all);
-    }
     return config;
 }
 

@@ -95,8 +95,7 @@ protected:
         if (cond.good()) {
             for (const ProposedContext &context : m_request.contexts) {
                 if (context.result == 1 || context.result == 3 || context.result == 4) {
-                    ASC_refusePresentationContext(m_params,
-                                                  T_ASC_PresentationContextID(context.id),
+                    ASC_refusePresentationContext(m_params, T_ASC_PresentationContextID(context.id),
                                                   T_ASC_P_ResultReason(context.result));
                 }
             }

@@ -275,7 +275,8 @@ TEST_F(NetPeer, EchoAndSendReturnStatuses) {
     const QString path = dir.filePath(QStringLiteral("sent.dcm"));
     testdata::baseDataSet(QStringLiteral("1.2.840.10008.5.1.4.1.1.7"),
                           QStringLiteral("1.2.826.0.1.3680043.2.1143.77.1"))
-        .setPixels(testdata::monochrome(8, 8, 1, 16, 12, false, testdata::rampValues(8, 8, 1, 12, false)))
+        .setPixels(
+            testdata::monochrome(8, 8, 1, 16, 12, false, testdata::rampValues(8, 8, 1, 12, false)))
         .save(path, TransferSyntax::ExplicitLittle);
     const auto image = Image::fromFile(path);
     EXPECT_EQ(sendImage(*image, QStringLiteral("127.0.0.1"), pacsPort(),
@@ -306,8 +307,9 @@ TEST_F(NetPeer, ClosedPortNamesThePeer) {
         FAIL() << "a query to a closed port succeeded";
     } catch (const ToolkitError &error) {
         EXPECT_EQ(error.number(), errc::NetworkRefused);
-        EXPECT_NE(std::string(error.what()).find(QStringLiteral("127.0.0.1:%1").arg(port).toStdString()),
-                  std::string::npos)
+        EXPECT_NE(
+            std::string(error.what()).find(QStringLiteral("127.0.0.1:%1").arg(port).toStdString()),
+            std::string::npos)
             << error.what();
     }
 }
@@ -357,7 +359,8 @@ TEST_F(NetPeer, PeerKilledDuringCGetKeepsTheImagesBefore) {
         q.get();
         FAIL() << "the C-GET survived its peer";
     } catch (const ToolkitError &error) {
-        EXPECT_TRUE(error.number() == errc::NetworkDropped || error.number() == errc::NetworkTimeout)
+        EXPECT_TRUE(error.number() == errc::NetworkDropped ||
+                    error.number() == errc::NetworkTimeout)
             << error.number() << " " << error.what();
         EXPECT_NE(std::string(error.what()).find("ORTHANC at 127.0.0.1"), std::string::npos)
             << error.what();
@@ -454,7 +457,8 @@ TEST_F(NetPeer, TwentyConcurrentSendersLoseNothing) {
         const QString path = dir.filePath(QStringLiteral("img%1.dcm").arg(i));
         testdata::baseDataSet(QStringLiteral("1.2.840.10008.5.1.4.1.1.7"),
                               QStringLiteral("1.2.826.0.1.3680043.2.1143.88.%1").arg(i + 1))
-            .setPixels(testdata::monochrome(16, 16, 1, 16, 12, false, testdata::rampValues(16, 16, 1, 12, false)))
+            .setPixels(testdata::monochrome(16, 16, 1, 16, 12, false,
+                                            testdata::rampValues(16, 16, 1, 12, false)))
             .save(path, TransferSyntax::ExplicitLittle);
         batches[std::size_t(i / 5)] << path;
     }
@@ -472,14 +476,16 @@ TEST_F(NetPeer, TwentyConcurrentSendersLoseNothing) {
                                files);
         senders.push_back(std::move(p));
     }
-    ASSERT_TRUE(waitFor([&] {
-        for (const auto &p : senders) {
-            if (p->state() != QProcess::NotRunning) {
-                return false;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            for (const auto &p : senders) {
+                if (p->state() != QProcess::NotRunning) {
+                    return false;
+                }
             }
-        }
-        return true;
-    }, 60000));
+            return true;
+        },
+        60000));
     for (const auto &p : senders) {
         EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
     }
@@ -498,13 +504,16 @@ TEST_F(NetPeer, RejectedContextsLeaveTheAssociationAccepted) {
     const QString nm = dir.filePath(QStringLiteral("nm.dcm"));
     const QString priv = dir.filePath(QStringLiteral("private.dcm"));
     testdata::baseDataSet(QStringLiteral("1.2.840.10008.5.1.4.1.1.2"), QStringLiteral("1.2.3.101"))
-        .setPixels(testdata::monochrome(8, 8, 1, 16, 12, false, testdata::rampValues(8, 8, 1, 12, false)))
+        .setPixels(
+            testdata::monochrome(8, 8, 1, 16, 12, false, testdata::rampValues(8, 8, 1, 12, false)))
         .save(ct, TransferSyntax::ExplicitLittle);
     testdata::baseDataSet(QStringLiteral("1.2.840.10008.5.1.4.1.1.20"), QStringLiteral("1.2.3.102"))
-        .setPixels(testdata::monochrome(8, 8, 1, 16, 12, false, testdata::rampValues(8, 8, 1, 12, false)))
+        .setPixels(
+            testdata::monochrome(8, 8, 1, 16, 12, false, testdata::rampValues(8, 8, 1, 12, false)))
         .save(nm, TransferSyntax::ExplicitLittle);
     testdata::baseDataSet(QStringLiteral("1.3.6.1.4.1.99999.1.1"), QStringLiteral("1.2.3.103"))
-        .setPixels(testdata::monochrome(8, 8, 1, 16, 12, false, testdata::rampValues(8, 8, 1, 12, false)))
+        .setPixels(
+            testdata::monochrome(8, 8, 1, 16, 12, false, testdata::rampValues(8, 8, 1, 12, false)))
         .save(priv, TransferSyntax::ExplicitLittle);
 
     Listener listener;
@@ -530,8 +539,8 @@ TEST_F(NetPeer, RejectedContextsLeaveTheAssociationAccepted) {
                  {QStringLiteral("-d"), QStringLiteral("-aet"), QStringLiteral("SENDER"),
                   QStringLiteral("127.0.0.1"), QString::number(port), ct, nm, priv});
     ASSERT_TRUE(waitFor([&] { return sender.state() == QProcess::NotRunning; }, 30000));
-    const QString log = QString::fromLocal8Bit(sender.readAllStandardOutput() +
-                                               sender.readAllStandardError());
+    const QString log =
+        QString::fromLocal8Bit(sender.readAllStandardOutput() + sender.readAllStandardError());
     ASSERT_TRUE(waitFor([&] { return !received.empty(); }));
     EXPECT_EQ(requests, 1);
     EXPECT_EQ(caller, QStringLiteral("SENDER"));
@@ -544,8 +553,8 @@ TEST_F(NetPeer, RejectedContextsLeaveTheAssociationAccepted) {
                      [&](IncomingAssociation *a) { a->accept = false; });
     int status = -1;
     std::thread echo([&] {
-        status = verifyEcho(QStringLiteral("127.0.0.1"), port, QStringLiteral("A"),
-                            QStringLiteral("B"));
+        status =
+            verifyEcho(QStringLiteral("127.0.0.1"), port, QStringLiteral("A"), QStringLiteral("B"));
     });
     waitFor([&] { return status != -1; });
     echo.join();
@@ -557,9 +566,9 @@ TEST_F(NetPeer, RejectedContextsLeaveTheAssociationAccepted) {
 TEST_F(NetPeer, DeeplyNestedDataSetIsRefusedAndTheListenerGoesOn) {
     QByteArray raw;
     auto element = [&raw](quint16 group, quint16 elem, quint32 length) {
-        const char bytes[8] = {char(group & 0xFF),  char(group >> 8),
-                               char(elem & 0xFF),   char(elem >> 8),
-                               char(length & 0xFF), char((length >> 8) & 0xFF),
+        const char bytes[8] = {char(group & 0xFF),          char(group >> 8),
+                               char(elem & 0xFF),           char(elem >> 8),
+                               char(length & 0xFF),         char((length >> 8) & 0xFF),
                                char((length >> 16) & 0xFF), char(length >> 24)};
         raw.append(bytes, 8);
     };
@@ -610,7 +619,8 @@ TEST_F(NetPeer, DeeplyNestedDataSetIsRefusedAndTheListenerGoesOn) {
 
     int echo = -1;
     std::thread next([&] {
-        echo = verifyEcho(QStringLiteral("127.0.0.1"), port, QStringLiteral("A"), QStringLiteral("B"));
+        echo =
+            verifyEcho(QStringLiteral("127.0.0.1"), port, QStringLiteral("A"), QStringLiteral("B"));
     });
     waitFor([&] { return echo != -1; });
     next.join();

@@ -308,9 +308,11 @@ void frmDicomViewer::Viewer_ImageReceived(const std::shared_ptr<toolkit::Image> 
             viewer::imageReceivedText(Image->patientName(), Image->instanceUID()));
         const int frames = Image->frameCount();
         if (options().CopyAllFrames && frames > 0) {
+            // One entry per frame, each showing its own frame; the entries share the pixels.
             for (int f = 1; f <= frames; ++f) {
-                Image->setCurrentFrame(f);
-                Viewer->images().add(Image);
+                const std::shared_ptr<toolkit::Image> entry = f == 1 ? Image : Image->duplicate();
+                entry->setCurrentFrame(f);
+                Viewer->images().add(entry);
             }
             AddToViewer = false;
         }

@@ -129,10 +129,19 @@ TEST_F(ViewerNetworkTest, ReceivedImageIsLoggedAndLeftToTheToolkitUnlessFramesAr
     EXPECT_FALSE(add);
     EXPECT_EQ(v.Viewer->images().count(), 1);
 
+    // Each frame becomes an entry of its own that shows that frame.
     add = true;
-    v.Viewer_ImageReceived(multiFrame(3), add, 0, 0);
+    const auto cine = multiFrame(3);
+    v.Viewer_ImageReceived(cine, add, 0, 0);
     EXPECT_FALSE(add);
-    EXPECT_EQ(v.Viewer->images().count(), 4);
+    ASSERT_EQ(v.Viewer->images().count(), 4);
+    for (int f = 1; f <= 3; ++f) {
+        const auto entry = v.Viewer->images().item(1 + f);
+        EXPECT_EQ(entry->currentFrame(), f);
+        EXPECT_EQ(entry->instanceUID(), cine->instanceUID());
+        EXPECT_EQ(entry->frame(f).data, cine->frame(f).data) << "frame " << f;
+    }
+    EXPECT_NE(v.Viewer->images().item(2), v.Viewer->images().item(3));
     EXPECT_EQ(v.tl->toPlainText(), QStringLiteral("img rec img rec img rec "));
 
     // The window catches up with the arrivals once the event loop runs.

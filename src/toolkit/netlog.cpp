@@ -1,6 +1,8 @@
 #include "toolkit/netlog.h"
 
+#include "core/errors.h"
 #include "toolkit/globalsettings.h"
+#include "toolkit/startup.h"
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/oflog/fileap.h>
@@ -64,6 +66,12 @@ QString logFilePath(const QString &location) {
 }
 
 void applyLogSettings() {
+    // The toolkit's start-up quietens DCMTK's logger; it must not undo this configuration later.
+    try {
+        ensureToolkit();
+    } catch (const ToolkitError &) {
+        // without a dictionary nothing will be logged about DICOM anyway
+    }
     static std::mutex mutex;
     std::lock_guard<std::mutex> lock(mutex);
     const bool on = GlobalSettings::getInt(QStringLiteral("Log")) != 0;

@@ -87,6 +87,8 @@ public:
     // Enter and double click: 1 x 1 becomes 4 x 4, any other grid 1 x 1.
     void LayoutSwitch();
     void Form_Resize();
+    // Refills the query dialog with an unfiltered query and shows it (viewerretrieve.cpp).
+    void Retrieve_Click();
 
     // --- network, logging and the Information window (frmdicomviewernetwork.cpp)
     // Each command reads its destination from the options at the moment it runs, and waits for

@@ -67,7 +67,7 @@ const std::vector<TopMenu> &menuBarLayout() {
          {item("Verify", "&Verify", &F::Verify_Click),
           item("SendSelected", "&Send Selected", &F::SendSelected_Click),
           item("SendAll", "Send &All", &F::SendAll_Click), separator(),
-          item("Retrieve", "&Retrieve")}},
+          item("Retrieve", "&Retrieve", &F::Retrieve_Click)}},
         {"mnuDisplay",
          "&Display",
          {item("mnuDisplayResult", "View Result"), item("mnuDisplayMonitor", "Settings"),

@@ -45,8 +45,6 @@ inline const QStringList kPendingEntries = {
     // Edit
     QStringLiteral("Copy"),
     QStringLiteral("Paste"),
-    // Remote
-    QStringLiteral("Retrieve"),
     // Display
     QStringLiteral("mnuDisplayResult"),
     QStringLiteral("mnuDisplayMonitor"),

@@ -162,7 +162,7 @@ TEST_F(ViewerWindowTest, EveryMenuEntryExistsWithItsCaptionAndOnlyBuiltOnesWork)
         {"Verify", "&Verify", true, true},
         {"SendSelected", "&Send Selected", true, true},
         {"SendAll", "Send &All", true, true},
-        {"Retrieve", "&Retrieve", false, false},
+        {"Retrieve", "&Retrieve", true, true},
         {"mnuDisplayResult", "View Result", false, false},
         {"mnuDisplayMonitor", "Settings", false, false},
         {"mnuLabel", "Label", false, false},

@@ -222,9 +222,30 @@ void RetrieveDialog::runQuery() {
     if (!ok) {
         return;
     }
+    if (results.empty() && patientRoot &&
+        !(m_queryKeys.StudyUID.isEmpty() && m_queryKeys.StudyDate.isEmpty())) {
+        // A PACS that matches only keys of the patient level finds no patient for a study key
+        // (a host that knows just the study UID): ask for the studies and list their patients.
+        query->setRoot(QStringLiteral("STUDY"));
+        query->setLevel(QStringLiteral("STUDY"));
+        const bool found = waitForPeer(
+            QStringLiteral("Querying %1").arg(peerName()), [&] { results = query->find(); },
+            [](int, const QString &text) { return text; });
+        query->setRoot(QStringLiteral("PATIENT"));
+        query->setLevel(QStringLiteral("PATIENT"));
+        if (!found) {
+            return;
+        }
+    }
     m_lastResults = std::move(results);
+    std::vector<network::QueryRecord> records;
     for (const toolkit::FindResult &result : m_lastResults) {
-        const network::QueryRecord r = network::queryRecord(result);
+        records.push_back(network::queryRecord(result));
+    }
+    if (patientRoot) {
+        records = network::distinctPatients(records);
+    }
+    for (const network::QueryRecord &r : records) {
         if (patientRoot) {
             addTreeEntry(nullptr, network::patientText(r),
                          EntryTag{network::kPatientLevel, r.patientId, {}, {}},

@@ -2,6 +2,8 @@
 
 #include "core/errors.h"
 
+#include <algorithm>
+
 namespace ravlen::network {
 
 EntryTag EntryTag::markedLoaded() const {
@@ -62,6 +64,19 @@ QString studyChildText(const QueryRecord &r) {
 
 QString seriesText(const QueryRecord &r) {
     return r.seriesDescription.isEmpty() ? QStringLiteral("**SERIES**") : r.seriesDescription;
+}
+
+std::vector<QueryRecord> distinctPatients(const std::vector<QueryRecord> &records) {
+    std::vector<QueryRecord> patients;
+    for (const QueryRecord &r : records) {
+        const bool seen = std::any_of(patients.begin(), patients.end(), [&](const QueryRecord &p) {
+            return p.patientId == r.patientId && p.patientName == r.patientName;
+        });
+        if (!seen) {
+            patients.push_back(r);
+        }
+    }
+    return patients;
 }
 
 QueryKeys loadPatientsKeys(const PatientKeys &keys, bool patientRoot) {

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 // The query/retrieve tree without a window: what each entry says and carries, which keys each
 // operation writes on the query object, and which retrieval method the options choose.
@@ -81,6 +82,10 @@ struct QueryKeys {
     std::optional<QString> instanceUid;
     bool operator==(const QueryKeys &) const = default;
 };
+
+// One record per patient, in the order the patients first appear (for listing the patients of
+// study answers).
+std::vector<QueryRecord> distinctPatients(const std::vector<QueryRecord> &records);
 
 // The first query of LoadPatients: root and level both "PATIENT" or both "STUDY".
 QueryKeys loadPatientsKeys(const PatientKeys &keys, bool patientRoot);

@@ -171,3 +171,19 @@ TEST(RetrieveLayout, TreeFollowsTheWindowButNeverNegative) {
     EXPECT_EQ(treeRectForSize(QSize(199, 609), tree), tree);
     EXPECT_EQ(treeRectForSize(QSize(100, 7000), tree), QRect(120, 600, 5000, 6390));
 }
+
+TEST(RetrieveTreeTexts, PatientsOfStudyAnswersOncePerPatientInFirstOrder) {
+    QueryRecord a = patient();
+    QueryRecord b = patient();
+    b.patientId = "P2";
+    QueryRecord a2 = a;
+    a2.studyUid = "1.2.2";
+    QueryRecord sameIdOtherName = a;
+    sameIdOtherName.patientName = "ROE^RICHARD";
+    const std::vector<QueryRecord> patients = distinctPatients({a, b, a2, sameIdOtherName});
+    ASSERT_EQ(patients.size(), 3u);
+    EXPECT_EQ(patients[0].patientId, "P1");
+    EXPECT_EQ(patients[1].patientId, "P2");
+    EXPECT_EQ(patients[2].patientName, "ROE^RICHARD");
+    EXPECT_TRUE(distinctPatients({}).empty());
+}

@@ -18,6 +18,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <set>
@@ -38,6 +39,7 @@ struct StorageServer::State {
     int associationCount = 0; // ids handed out
 
     std::thread acceptThread;
+    std::shared_ptr<TrackingTransport> transport; // the connection being negotiated, if any
     int wakePipe[2] = {-1, -1};
     std::atomic<bool> stopping{false};
     std::atomic<int> port{0};
@@ -269,6 +271,7 @@ void acceptLoop(std::shared_ptr<StorageServer::State> state, T_ASC_Network *netw
             ++state->active;
             state->sockets.insert(socket);
         }
+        transport->forget(); // the association thread owns the connection from here
         std::thread(runAssociation, state, assoc, id, socket).detach();
     }
     ASC_dropNetwork(&network);
@@ -298,8 +301,10 @@ bool StorageServer::start(int port, QString *error) {
     }
     m_state->config = makeConfig(m_state->timeouts);
     T_ASC_Network *network = nullptr;
-    OFCondition cond =
-        ASC_initializeNetwork(NET_ACCEPTOR, port, m_state->timeouts.associationSeconds, &network);
+    // A peer sends its association request as soon as it connects; a connection that stays
+    // silent holds the accept loop only this long.
+    const int requestSeconds = std::min(10, m_state->timeouts.associationSeconds);
+    OFCondition cond = ASC_initializeNetwork(NET_ACCEPTOR, port, requestSeconds, &network);
     if (cond.bad()) {
         *error = QStringLiteral("port %1 cannot be opened: %2")
                      .arg(port)
@@ -315,6 +320,7 @@ bool StorageServer::start(int port, QString *error) {
     }
     m_state->stopping = false;
     m_state->port = port;
+    m_state->transport = transport;
     m_state->acceptThread = std::thread(acceptLoop, m_state, network, transport);
     return true;
 }
@@ -324,6 +330,9 @@ void StorageServer::stop() {
         return;
     }
     m_state->stopping = true;
+    if (m_state->transport) {
+        m_state->transport->shutdownConnection(); // a request still being read
+    }
     const char wake = 1;
     (void)!::write(m_state->wakePipe[1], &wake, 1);
     m_state->acceptThread.join();

@@ -258,4 +258,16 @@ TEST_F(ViewerNetworkTest, CommandsWithoutAUsablePortOrImagesStayQuiet) {
     EXPECT_FALSE(prompts->messages().join(' ').contains(QStringLiteral("No Images")));
 }
 
+TEST_F(ViewerNetworkTest, SendSelectedOnAnEmptyViewerSaysSoAndReportsTheToolkitsStatus) {
+    frmDicomViewer &v = dicomViewer();
+    options().StorageNode = QStringLiteral("127.0.0.1");
+    options().StoragePort = QStringLiteral("1"); // nothing listens there
+    v.SendSelected_Click();
+    ASSERT_EQ(prompts->messages().size(), 2);
+    EXPECT_EQ(prompts->messages()[0], QStringLiteral("No Images to manipulate!"));
+    EXPECT_TRUE(prompts->messages()[1].startsWith(QStringLiteral("Result code = ")));
+    EXPECT_FALSE(prompts->messages()[1].startsWith(QStringLiteral("Result code = 0")));
+    EXPECT_FALSE(v.networkBusy());
+}
+
 } // namespace

@@ -450,12 +450,27 @@ std::vector<std::shared_ptr<Image>> DicomQuery::get() {
     const OFCondition cond = session.sendCGETRequest(presID, &identifier, nullptr);
     // sendCGETRequest reports a good condition for a failed or cancelled retrieve: the status
     // of the last response says how it ended.
+    if (!m_cancelled && !session.refused.isEmpty()) {
+        // DCMTK ends the C-GET after an image we refuse; the images before it stay.
+        session.close(true);
+        throw ToolkitError(errc::RefusedDataSet,
+                           QStringLiteral("%1 (the C-GET ended after %2 images)")
+                               .arg(session.refused)
+                               .arg(m_images.size())
+                               .toStdString());
+    }
     if (cond.bad() && !m_cancelled) {
         session.close(true);
-        if (!session.refused.isEmpty()) {
-            throw ToolkitError(errc::RefusedDataSet, session.refused.toStdString());
-        }
         session.failExchange(cond, QStringLiteral("C-GET after %1 images").arg(m_images.size()));
+    }
+    if (!m_cancelled && isPending(session.lastStatus)) {
+        session.close(true);
+        throw ToolkitError(
+            errc::NetworkDropped,
+            QStringLiteral("%1 ended the C-GET without a final answer after %2 images")
+                .arg(session.peer())
+                .arg(m_images.size())
+                .toStdString());
     }
     session.close(cond.bad() || m_cancelled);
     if (!m_cancelled && isFailure(session.lastStatus)) {

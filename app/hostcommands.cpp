@@ -156,11 +156,14 @@ Outcome startGetPacs(const QString &databaseUrl, const QString &accession) {
     }
     try {
         // GetPACS does nothing for an unknown number; a person at a terminal needs to hear it.
-        if (component::findStudyUid(db, accession).isEmpty()) {
+        const QString studyUid = component::findStudyUid(db, accession);
+        if (studyUid.isEmpty()) {
             return {ExitFailure,
                     QStringLiteral("no study with accession number \"%1\" in the database")
                         .arg(accession)};
         }
+        reportProgress(QStringLiteral("%1 is study %2; querying the PACS").arg(accession, studyUid),
+                       "get-pacs");
         clsRavlenPACSViewer viewer;
         viewer.setRavlenUser(std::make_shared<ProgramUser>(db));
         viewer.GetPACS(accession);
@@ -204,8 +207,6 @@ int runGetPacs(const QStringList &arguments) {
         reportError(error, "get-pacs");
         return ExitUsage;
     }
-    reportProgress(QStringLiteral("looking up %1 and querying the PACS").arg(o->accession),
-                   "get-pacs");
     HostSession session(o->unattended, "get-pacs");
     const Outcome started = startGetPacs(o->databaseUrl, o->accession);
     if (started.code != ExitOk) {

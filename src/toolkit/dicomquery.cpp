@@ -189,6 +189,8 @@ struct DicomQuery::Session : public net::Scu {
     }
 
     void arrived(const std::shared_ptr<Image> &image) {
+        // moveSync() receives on the listener's threads: the callbacks still run one at a time.
+        std::lock_guard<std::recursive_mutex> serial(callbackMutex);
         {
             std::lock_guard<std::mutex> lock(imagesMutex);
             q.m_images.push_back(image);
@@ -217,6 +219,7 @@ struct DicomQuery::Session : public net::Scu {
     }
 
     void reportProgress() {
+        std::lock_guard<std::recursive_mutex> serial(callbackMutex);
         if (q.m_progress) {
             int got = 0;
             {
@@ -308,6 +311,7 @@ struct DicomQuery::Session : public net::Scu {
     QString refused;
 
     std::mutex imagesMutex;
+    std::recursive_mutex callbackMutex;
     int received = 0;
 
     std::mutex watchMutex;

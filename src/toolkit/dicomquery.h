@@ -52,7 +52,8 @@ struct MoveOutcome {
 // The query/retrieve user: C-FIND, C-GET and C-MOVE against one peer.
 //
 // Threading: set the members, then run one operation at a time on any thread (a worker thread
-// for a window); the callbacks run on that thread. cancel() may be called from any thread while
+// for a window); the callbacks run on that thread, one at a time (for moveSync() on the thread
+// that receives the images). cancel() may be called from any thread while
 // an operation runs. Failures throw ravlen::ToolkitError naming the peer and what failed
 // (errc::NetworkRefused, NetworkTimeout, NetworkDropped, UnknownHost, PeerFailure,
 // NoGetContext, ListenerPort).

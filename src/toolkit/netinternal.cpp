@@ -12,6 +12,7 @@
 #include <netdb.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <mutex>
@@ -289,6 +290,8 @@ QString receiveFolder() {
         QByteArray pattern = QDir::tempPath().toLocal8Bit() + "/ravlen-rx.XXXXXX";
         if (char *made = ::mkdtemp(pattern.data())) {
             folder = QString::fromLocal8Bit(made);
+            // Files leave it as soon as they are read; the empty folder goes with the process.
+            std::atexit([] { ::rmdir(folder.toLocal8Bit().constData()); });
         } else {
             folder = QDir::tempPath();
         }

@@ -122,13 +122,13 @@ void UnattendedDriver::step() {
         m_quietPolls = 0;
         return;
     }
-    if (!m_retrieveReturned) {
+    if (!m_retrieveReturned || (retrieveDialogExists() && retrieveDialog().isBusy())) {
         return;
     }
     ++m_quietPolls;
     if (count > 0 && m_quietPolls >= QuietPollsNeeded) {
         writePicture();
-    } else if (count == 0 && m_quietPolls >= EmptyPollsAllowed) {
+    } else if (count == 0 && (!m_messages.isEmpty() || m_quietPolls >= EmptyPollsAllowed)) {
         finish(ExitFailure,
                QStringLiteral("the retrieval brought no image%1")
                    .arg(m_messages.isEmpty() ? QString()
@@ -145,11 +145,11 @@ void UnattendedDriver::pressRetrieve(QTreeWidgetItem *study) {
         finish(ExitFailure, QStringLiteral("the query dialog has no Retrieve button"));
         return;
     }
-    // The dialog says when a retrieval has ended; an asynchronous C-MOVE still delivers images
-    // afterwards, which the quiet polls wait for.
-    connect(&dialog, &RetrieveDialog::retrievalFinished, this,
-            [this](int) { m_retrieveReturned = true; });
+    // The handler returns when the retrieval has ended, or at once when it refused to start
+    // (a message says why); an asynchronous C-MOVE still delivers images afterwards, which the
+    // quiet polls wait for.
     button->click();
+    m_retrieveReturned = true;
 }
 
 void UnattendedDriver::writePicture() {

@@ -9,7 +9,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTabWidget>
 #include <QTextBlock>
 
 #include <gtest/gtest.h>
@@ -34,18 +33,6 @@ QStringList listed(const QListWidget *list) {
 }
 
 } // namespace
-
-TEST(InformationWindow, PagesInTheirOrder) {
-    Information window;
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("Information"));
-    QStringList captions;
-    for (int i = 0; i < window.SSTab1->count(); ++i) {
-        captions << window.SSTab1->tabText(i);
-    }
-    EXPECT_EQ(captions, (QStringList{"Image Attributes", "Image List", "Associations", "Messages",
-                                     "Images Received", "Log"}));
-    EXPECT_EQ(window.Hide->text(), QStringLiteral("&Close"));
-}
 
 TEST(InformationWindow, NewDataListsEveryImageAndDumpsTheSelectedOne) {
     Information window;
@@ -111,8 +98,4 @@ TEST(InformationWindow, CloseAndLosingActivationHideAndSaySo) {
     window.Form_Deactivate();
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(hidden.count(), 2);
-}
-
-TEST(InformationWindow, OneWindowForTheProcess) {
-    EXPECT_EQ(&information(), &information());
 }

@@ -1,5 +1,4 @@
 // The rules and texts of the viewer's network commands and event handlers, without a window.
-#include "component/optionsvalues.h"
 #include "viewer/remotetexts.h"
 
 #include <gtest/gtest.h>
@@ -49,20 +48,6 @@ TEST(RemoteTexts, ToolkitMessagesBelowLevelTwoPopUpAndAllAreLogged) {
               QStringLiteral("-5 : peer aborted\r\n"));
 }
 
-TEST(RemoteTexts, ReceivedImageEntryHasTwoLinesTheSecondIndentedByTwo) {
-    EXPECT_EQ(imageReceivedText(QStringLiteral("Doe, John"), QStringLiteral("1.2.3")),
-              QStringLiteral("Name = Doe, John\r\n  instance = 1.2.3\r\n"));
-}
-
-TEST(RemoteTexts, ResultTextsCarryTheStatusInDecimal) {
-    EXPECT_EQ(sendFailedText(42752), QStringLiteral("Send failed - code 42752"));
-    EXPECT_EQ(sendResultText(0), QStringLiteral("Result code = 0"));
-    EXPECT_EQ(verifyResultText(1401), QStringLiteral("Verify returned status: 1401"));
-    EXPECT_EQ(logLevelPrompt(), QStringLiteral("Enter logging level\r\n7 = minimal logging\r\n"
-                                               "63 (3F) = normal\r\n"
-                                               "1023 (3FF) = full byte level (slow!)"));
-}
-
 TEST(RemoteTexts, PortsAreWholeNumbersWithinTheTcpRange) {
     EXPECT_EQ(parsePort(QStringLiteral("104")), 104);
     EXPECT_EQ(parsePort(QStringLiteral(" 11112 ")), 11112);
@@ -81,26 +66,6 @@ TEST(RemoteTexts, LogLevelsAreWholeNumbersDecimalOrHexadecimal) {
     for (const char *bad : {"", " ", "6.5", "abc", "&H", "2147483648", "63 (3F)"}) {
         EXPECT_FALSE(parseLogLevel(QString::fromLatin1(bad))) << bad;
     }
-}
-
-TEST(RemoteTexts, DestinationIsReadFromTheStorageFieldsAndTheCallingAe) {
-    OptionsValues o;
-    o.StorageNode = QStringLiteral("pacs.local");
-    o.StoragePort = QStringLiteral("4242");
-    o.StorageAE = QStringLiteral("ARCHIVE");
-    o.CallingAE = QStringLiteral("VIEWER");
-    o.RemotePort = QStringLiteral("not used");
-    const std::optional<Destination> d = storageDestination(o);
-    ASSERT_TRUE(d);
-    EXPECT_EQ(d->host, QStringLiteral("pacs.local"));
-    EXPECT_EQ(d->port, 4242);
-    EXPECT_EQ(d->callingAE, QStringLiteral("VIEWER"));
-    EXPECT_EQ(d->calledAE, QStringLiteral("ARCHIVE"));
-    o.StoragePort = QStringLiteral("42x");
-    EXPECT_FALSE(storageDestination(o));
-    EXPECT_TRUE(badPortText(QStringLiteral("storage port"), o.StoragePort,
-                            QStringLiteral("Nothing was sent."))
-                    .contains(QStringLiteral("\"42x\"")));
 }
 
 TEST(RemoteTexts, SendAllStopsAtTheFirstFailure) {

@@ -187,7 +187,9 @@ TEST_F(ViewerNetworkTest, LoggingCommandsWriteTheToolkitSettings) {
     v.entry(QStringLiteral("LogLevel"))->trigger();
     ASSERT_EQ(prompts->records.size(), 1u);
     EXPECT_EQ(prompts->records[0].title, QStringLiteral("Logging Level"));
-    EXPECT_TRUE(prompts->records[0].text.startsWith(QStringLiteral("Enter logging level\r\n")));
+    EXPECT_EQ(prompts->records[0].text,
+              QStringLiteral("Enter logging level\r\n7 = minimal logging\r\n63 (3F) = normal\r\n"
+                             "1023 (3FF) = full byte level (slow!)"));
     EXPECT_EQ(toolkit::GlobalSettings::getInt(QStringLiteral("LogLevel")), 63);
     EXPECT_EQ(toolkit::GlobalSettings::getInt(QStringLiteral("Log")), 1);
     EXPECT_TRUE(enabled->isChecked());

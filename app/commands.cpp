@@ -21,7 +21,8 @@ const std::vector<Command> &commands() {
          "  --accession NUMBER    accession number\n"
          "  --study-uid UID       study instance UID\n"
          "\nGive at least one. The PACS is the one configured in ravlenpacs.ini beside the\n"
-         "library. The program ends when its windows are closed.\n",
+         "library. The program ends when the viewer (or, before any retrieval, the query\n"
+         "dialog) closes.\n",
          true, runOpen},
         {"get-pacs", "ACCESSION --db URL", "open the study of an accession number",
          "  --db URL   the database holding StudyTable:\n"
@@ -31,9 +32,9 @@ const std::vector<Command> &commands() {
          "               odbc:DRIVER={FreeTDS};SERVER=HOST;PORT=1433;DATABASE=dicom;\n"
          "                    UID=USER;PWD=PASSWORD;TDS_Version=7.4   (one argument)\n"
          "\nThe accession number is looked up in StudyTable; its study is queried on the PACS\n"
-         "configured in ravlenpacs.ini beside the library. An accession number with no study in "
-         "the table ends with exit code 2.\n"
-         "The program ends when the viewer (or, before any retrieval, the query dialog) closes.\n",
+         "configured in ravlenpacs.ini beside the library. A number with no study in the table\n"
+         "ends with exit code 2. The program ends when the viewer (or, before any retrieval,\n"
+         "the query dialog) closes.\n",
          true, runGetPacs},
         {"dump", "FILE", "print the data elements of a DICOM file", "", false, runDump},
         {"render", "FILE -o OUT.png [OPTIONS]", "draw an image as a tile shows it, as PNG",
@@ -53,7 +54,7 @@ const std::vector<Command> &commands() {
 }
 
 QString programHelp() {
-    constexpr int Column = 34;
+    constexpr int Column = 35;
     const auto line = [](const QString &head, const QString &text) {
         return (QStringLiteral("  ") + head).leftJustified(Column) + QLatin1Char(' ') + text +
                QLatin1Char('\n');

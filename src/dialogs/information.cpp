@@ -1,8 +1,11 @@
 #include "dialogs/information.h"
 
 #include "dialogs/informationtexts.h"
+#include "toolkit/globalsettings.h"
+#include "toolkit/netlog.h"
 
 #include <QEvent>
+#include <QFile>
 #include <QFont>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -18,6 +21,9 @@
 namespace ravlen {
 
 namespace {
+
+// A full-byte log grows fast; the page shows its newest part only.
+constexpr qint64 kToolkitLogTailBytes = 512 * 1024;
 
 QPlainTextEdit *textField(const QString &name, QWidget *parent) {
     auto *field = new QPlainTextEdit(parent);
@@ -68,6 +74,12 @@ Information::Information(QWidget *parent) : QWidget(parent, Qt::Window) {
     SSTab1->addTab(pageWith(ImagesReceived), QStringLiteral("Images Received"));
     SSTab1->addTab(pageWith(DicomLog1), QStringLiteral("Log"));
 
+    connect(SSTab1, &QTabWidget::currentChanged, this, [this](int index) {
+        if (SSTab1->widget(index)->isAncestorOf(DicomLog1)) {
+            refreshToolkitLog();
+        }
+    });
+
     Hide = new QPushButton(QStringLiteral("&Close"), this);
     Hide->setObjectName(QStringLiteral("Hide"));
     connect(Hide, &QPushButton::clicked, this, &Information::Hide_Click);
@@ -89,6 +101,21 @@ void Information::NewData(const std::vector<std::shared_ptr<toolkit::Image>> &im
     ImageList->addItems(content.imageList);
     m_attributes = content.attributes;
     AttributeList->setPlainText(dialogs::displayedText(m_attributes));
+}
+
+void Information::refreshToolkitLog() {
+    QFile file(
+        toolkit::logFilePath(toolkit::GlobalSettings::getText(QStringLiteral("LogLocation"))));
+    if (!file.open(QIODevice::ReadOnly)) {
+        DicomLog1->clear();
+        return;
+    }
+    if (file.size() > kToolkitLogTailBytes) {
+        file.seek(file.size() - kToolkitLogTailBytes);
+        file.readLine(); // start at a whole line
+    }
+    DicomLog1->setPlainText(QString::fromUtf8(file.readAll()));
+    DicomLog1->moveCursor(QTextCursor::End);
 }
 
 void Information::Hide_Click() {

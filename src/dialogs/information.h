@@ -37,6 +37,9 @@ public:
     // The window is left for another one: it gets out of the way.
     void Form_Deactivate();
 
+    // Shows the end of the toolkit's own log file in "Log"; runs whenever that page is opened.
+    void refreshToolkitLog();
+
     // The log lists: each append adds `text` at the end, CR LF line breaks kept as given.
     void appendAssociations(const QString &text);
     void appendMessages(const QString &text);

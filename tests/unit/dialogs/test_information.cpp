@@ -3,12 +3,17 @@
 #include "dialogs/information.h"
 #include "dialogs/informationtexts.h"
 #include "support/dicomtestdata.h"
+#include "toolkit/globalsettings.h"
 #include "toolkit/image.h"
+#include "toolkit/netlog.h"
 
+#include <QFile>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTextBlock>
 
 #include <gtest/gtest.h>
@@ -98,4 +103,17 @@ TEST(InformationWindow, CloseAndLosingActivationHideAndSaySo) {
     window.Form_Deactivate();
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(hidden.count(), 2);
+}
+
+TEST(InformationWindow, LogPageShowsTheToolkitsLogFileWhenOpened) {
+    QTemporaryDir folder;
+    toolkit::GlobalSettings::setText(QStringLiteral("LogLocation"), folder.path());
+    QFile file(toolkit::logFilePath(folder.path()));
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write("I: Association Received 127.0.0.1: \"MODALITY\" -> \"RAVLEN\"\n");
+    file.close();
+    Information window;
+    window.SSTab1->setCurrentIndex(window.SSTab1->count() - 1);
+    EXPECT_TRUE(window.DicomLog1->toPlainText().contains(QStringLiteral("Association Received")));
+    toolkit::GlobalSettings::setText(QStringLiteral("LogLocation"), QString());
 }

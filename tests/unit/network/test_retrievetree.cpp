@@ -158,11 +158,6 @@ TEST(RetrieveFailureTexts, RefusedGetHasTheLongExplanationOthersTheirNumber) {
               "C-GET failed - error number 1401 - peer PACS at h:1 refused");
 }
 
-TEST(RetrieveProgress, CountsWithAndWithoutExpectedTotal) {
-    EXPECT_EQ(progressText(3, 300), "Received 3 of 300 images");
-    EXPECT_EQ(progressText(3, 0), "Received 3 images");
-}
-
 TEST(RetrieveLayout, TreeFollowsTheWindowButNeverNegative) {
     const QRect tree(120, 600, 5000, 4000);
     EXPECT_EQ(treeRectForSize(QSize(9000, 7000), tree), QRect(120, 600, 8800, 6390));

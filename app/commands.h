@@ -19,6 +19,7 @@ struct Command {
     const char *name;
     const char *arguments; // usage text after the name, e.g. "FILE"
     const char *summary;
+    const char *details; // what `ravlenpacs NAME --help` adds: options, one a line
     bool needsGui; // whether the command shows windows (QApplication instead of QCoreApplication)
     std::function<int(const QStringList &arguments)> run;
 };
@@ -26,8 +27,14 @@ struct Command {
 // Every command, in the order --help lists them.
 const std::vector<Command> &commands();
 
+// The text of `ravlenpacs --help` and of `ravlenpacs NAME --help`.
+QString programHelp();
+QString commandHelp(const Command &command);
+
 // Writes "ravlenpacs: <text>" (or "ravlenpacs <command>: <text>") as one line to stderr.
 void reportError(const QString &text, const char *command = nullptr);
+// Writes one line of progress to stderr, so stdout stays the command's result.
+void reportProgress(const QString &text, const char *command);
 // Writes text to stdout as UTF-8.
 void writeOut(const QString &text);
 
@@ -35,5 +42,8 @@ void writeOut(const QString &text);
 int runDump(const QStringList &arguments);
 int runRender(const QStringList &arguments);
 int runView(const QStringList &arguments);
+int runOpen(const QStringList &arguments);
+int runGetPacs(const QStringList &arguments);
+int runEcho(const QStringList &arguments);
 
 } // namespace ravlen::app

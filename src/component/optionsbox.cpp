@@ -10,6 +10,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -205,6 +206,7 @@ QWidget *OptionsBox::buildViewerTab() {
 QWidget *OptionsBox::buildGeneralScpTab() {
     AEName = lineEdit(QStringLiteral("AEName"));
     Port = lineEdit(QStringLiteral("Port"));
+    Port->installEventFilter(this);
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("This Application Entitiy Title"), AEName);
     form->addRow(QStringLiteral("Port to Listen On:"), Port);
@@ -440,6 +442,41 @@ void OptionsBox::PixelValues_Click() {
 
 void OptionsBox::MovingAverage_Click() {
     saveSmoothing(this, MovingAverage, saveMinMode, MinMode::MovingAverage);
+}
+
+namespace {
+ListenerSwitch &listenerSwitch() {
+    static ListenerSwitch theSwitch;
+    return theSwitch;
+}
+} // namespace
+
+void setListenerSwitch(ListenerSwitch listenerSwitch) {
+    ravlen::listenerSwitch() = listenerSwitch;
+}
+
+void OptionsBox::Port_GotFocus() {
+    if (listenerSwitch().stop) {
+        listenerSwitch().stop(Port->text());
+    }
+}
+
+void OptionsBox::Port_LostFocus() {
+    if (listenerSwitch().start) {
+        listenerSwitch().start(Port->text());
+    }
+}
+
+bool OptionsBox::eventFilter(QObject *watched, QEvent *event) {
+    // Leaving the window counts as leaving the field, so the listener never stays stopped
+    // behind a hidden or inactive options window; a context menu over the field does not.
+    if (watched == Port &&
+        (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
+        if (static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason) {
+            event->type() == QEvent::FocusIn ? Port_GotFocus() : Port_LostFocus();
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 OptionsBox &optionsBox() {

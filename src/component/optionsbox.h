@@ -35,6 +35,10 @@ public:
     void CubicSpline_Click();
     void PixelValues_Click();
     void MovingAverage_Click();
+    // The listening port: entering the field stops the main viewer's listener on the port it
+    // shows, leaving it starts the listener on the port it shows then.
+    void Port_GotFocus();
+    void Port_LostFocus();
 
     QTabWidget *SSTab1 = nullptr;
     // Viewer
@@ -80,6 +84,7 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QWidget *buildViewerTab();
@@ -101,6 +106,14 @@ private:
 // The process-wide options window over options(), created on first use and never destroyed.
 // The first use runs the start-up routine if nothing has yet, and passes on its ToolkitError.
 OptionsBox &optionsBox();
+
+// The main viewer's listener as the port field drives it, given the field's text. The viewer
+// installs it; until then the field drives nothing.
+struct ListenerSwitch {
+    void (*stop)(const QString &portText) = nullptr;
+    void (*start)(const QString &portText) = nullptr;
+};
+void setListenerSwitch(ListenerSwitch listenerSwitch);
 
 // Shows the options window modeless, kept above `owner`'s window when one is given and free of
 // any window when `owner` is null.

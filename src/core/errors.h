@@ -21,7 +21,15 @@ inline constexpr int Database = 1201;       // a database statement failed
 inline constexpr int NoConnection = 1202;   // no database connection to run a statement on
 inline constexpr int Settings = 1301;       // the settings store or INI file failed
 inline constexpr int NetworkRefused = 1401; // association rejected or peer unreachable
+inline constexpr int NetworkTimeout = 1402; // the peer did not answer within the time-out
+inline constexpr int NetworkDropped = 1403; // the association ended in the middle of an operation
+inline constexpr int NoContext = 1404;      // the peer accepts no presentation context we need
+inline constexpr int PeerFailure = 1405;    // the peer answered an operation with a failure status
+inline constexpr int ListenerPort = 1406;   // a port to receive on cannot be opened
+inline constexpr int UnknownHost = 1407;    // the peer's host name does not resolve
 inline constexpr int NoGetContext = 1409;   // the peer accepts no C-GET presentation context
+inline constexpr int RefusedDataSet = 1410; // a received data set failed the checks before parsing
+inline constexpr int NothingToSend = 1411;  // the image to send has no data set
 } // namespace errc
 
 // An error of the component, carrying its number and a text that says what was being done

@@ -1,5 +1,7 @@
 #include "toolkit/globalsettings.h"
 
+#include "toolkit/netlog.h"
+
 #include <QHash>
 
 #include <mutex>
@@ -23,11 +25,22 @@ QString key(const QString &name) {
     return name.toCaseFolded();
 }
 
+// "Log", "LogLevel" and "LogLocation" take effect as they are written.
+void afterWrite(const QString &foldedKey) {
+    if (foldedKey == QLatin1String("log") || foldedKey == QLatin1String("loglevel") ||
+        foldedKey == QLatin1String("loglocation")) {
+        applyLogSettings();
+    }
+}
+
 } // namespace
 
 void GlobalSettings::setInt(const QString &name, int value) {
-    std::lock_guard<std::mutex> lock(store().mutex);
-    store().ints.insert(key(name), value);
+    {
+        std::lock_guard<std::mutex> lock(store().mutex);
+        store().ints.insert(key(name), value);
+    }
+    afterWrite(key(name));
 }
 
 int GlobalSettings::getInt(const QString &name) {
@@ -36,8 +49,11 @@ int GlobalSettings::getInt(const QString &name) {
 }
 
 void GlobalSettings::setText(const QString &name, const QString &value) {
-    std::lock_guard<std::mutex> lock(store().mutex);
-    store().texts.insert(key(name), value);
+    {
+        std::lock_guard<std::mutex> lock(store().mutex);
+        store().texts.insert(key(name), value);
+    }
+    afterWrite(key(name));
 }
 
 QString GlobalSettings::getText(const QString &name) {

@@ -80,7 +80,7 @@ std::unique_ptr<DcmFileFormat> Image::Data::copyFile() const {
     return copy;
 }
 
-Image::Image(std::unique_ptr<Data> data) : m_data(std::move(data)) {}
+Image::Image(std::shared_ptr<Data> data) : m_data(std::move(data)) {}
 
 Image::~Image() = default;
 
@@ -144,6 +144,25 @@ std::shared_ptr<Image> Image::placeholder() {
     data->file = std::make_unique<DcmFileFormat>();
     data->layout.frames = 1;
     return std::shared_ptr<Image>(new Image(std::move(data)));
+}
+
+std::shared_ptr<Image> Image::duplicate() const {
+    std::shared_ptr<Image> copy(new Image(m_data));
+    copy->m_level = m_level;
+    copy->m_width = m_width;
+    copy->m_currentFrame = m_currentFrame;
+    copy->m_zoom = m_zoom;
+    copy->m_scroll = m_scroll;
+    copy->m_stretch = m_stretch;
+    copy->m_flip = m_flip;
+    copy->m_rotation = m_rotation;
+    copy->m_magnification = m_magnification;
+    copy->m_minification = m_minification;
+    copy->m_cineMode = m_cineMode;
+    copy->m_displayRect = m_displayRect;
+    copy->m_border = m_border;
+    copy->m_sharpening = m_sharpening;
+    return copy;
 }
 
 QString Image::sourceName() const {

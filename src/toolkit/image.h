@@ -43,6 +43,9 @@ public:
     // every attribute empty, no pixels, one frame, 0 rows and columns; render() gives a null
     // picture.
     static std::shared_ptr<Image> placeholder();
+    // A second image over the same data set and decoded frames, with this one's display state
+    // to start from; its display state is its own afterwards. Costs no pixel memory.
+    std::shared_ptr<Image> duplicate() const;
 
     ~Image();
     Image(const Image &) = delete;
@@ -180,7 +183,7 @@ public:
     Data &data() const { return *m_data; }
 
 private:
-    explicit Image(std::unique_ptr<Data> data);
+    explicit Image(std::shared_ptr<Data> data);
     StoredWindow usableDefaultWindow() const;
     void ensureWindow() const;
     template <typename T> void assign(T &field, const T &value) {
@@ -190,7 +193,8 @@ private:
         }
     }
 
-    std::unique_ptr<Data> m_data;
+    std::shared_ptr<Data> m_data; // shared by duplicates
+    // The display state below is the image's own; duplicate() copies every member.
     // from the stored window at load, else from the min-max window on first use
     mutable std::optional<double> m_level;
     mutable std::optional<double> m_width;

@@ -2,6 +2,7 @@
 
 #include "toolkit/imagecollection.h"
 #include "toolkit/label.h"
+#include "toolkit/listener.h"
 #include "toolkit/tilegeometry.h"
 
 #include <QColor>
@@ -80,6 +81,18 @@ public:
     int renderCount() const;
     int tableBuilds() const;
 
+    // --- network: the control's own listener (a storage SCP), made on first use
+    // Starts listening on `port`; true when listening on it afterwards.
+    bool startListening(int port);
+    // Stops listening; a no-op when not listening.
+    void stopListening();
+    bool listening() const;
+    // In asynchronous receive mode a received image is reported by ImageReceivedAsync and is
+    // added only by its handler.
+    void setAsyncReceive(bool on);
+    bool asyncReceive() const;
+    Listener &listener();
+
 signals:
     // Button: 1 left, 2 right, 4 middle; Shift: 1 shift, 2 control, 4 alt; X, Y in widget pixels.
     void MouseDown(int Button, int Shift, int X, int Y);
@@ -88,6 +101,23 @@ signals:
     void DblClick();
     // KeyCode as the Windows key codes (13 Enter, 46 Delete, 96..105 keypad digits).
     void KeyDown(int KeyCode, int Shift);
+
+    // Network events of the listener, on this control's thread, in arrival order. For each
+    // incoming association both request forms are emitted, the first form first; Accept and
+    // the contexts' results may be changed by the handlers (3 rejects a context).
+    void AssociationRequest(const QString &Address, const QString &CalledAE,
+                            const QString &CallingAE, int Reserved, bool &Accept,
+                            ravlen::toolkit::ProposedContexts &Contexts);
+    void AssociationRequest2(ravlen::toolkit::IncomingAssociation &Association, bool &Accept);
+    // A received image (normal receive mode). When AddToViewer is still true after the
+    // handlers, the control adds the image at the end of its collection and redraws.
+    void ImageReceived(const std::shared_ptr<ravlen::toolkit::Image> &Image, bool &AddToViewer,
+                       int Reserved1, int Reserved2);
+    // A received image in asynchronous receive mode; the handler adds it.
+    void ImageReceivedAsync(const ravlen::toolkit::ReceivedImage &Received,
+                            const std::shared_ptr<ravlen::toolkit::Image> &Image, int Reserved);
+    // Level 1: an error the user must see; 2: a warning; 3: information.
+    void ToolkitMessage(qint16 Level, const QString &Text);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -104,6 +134,7 @@ private:
 
     struct State;
     std::unique_ptr<State> m_state;
+    std::unique_ptr<Listener> m_listener; // see viewercontrolnet.cpp
 };
 
 } // namespace ravlen::toolkit

@@ -114,6 +114,7 @@ frmDicomViewer::frmDicomViewer(QWidget *parent) : QMainWindow(parent) {
     connect(Viewer, &toolkit::ViewerControl::MouseMove, this, &frmDicomViewer::Viewer_MouseMove);
     connect(Viewer, &toolkit::ViewerControl::KeyDown, this, &frmDicomViewer::Viewer_KeyDown);
     connect(Viewer, &toolkit::ViewerControl::DblClick, this, &frmDicomViewer::Viewer_DblClick);
+    connectNetwork();
 
     Form_Load();
     RefreshImageControls();

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -25,6 +26,9 @@ class QSlider;
 namespace ravlen::toolkit {
 class Image;
 class ViewerControl;
+struct IncomingAssociation;
+struct ProposedContext;
+struct ReceivedImage;
 } // namespace ravlen::toolkit
 
 namespace ravlen {
@@ -89,6 +93,38 @@ public:
     // Enter and double click: 1 x 1 becomes 4 x 4, any other grid 1 x 1.
     void LayoutSwitch();
     void Form_Resize();
+    // Refills the query dialog with an unfiltered query and shows it (viewerretrieve.cpp).
+    void Retrieve_Click();
+
+    // --- network, logging and the Information window (frmdicomviewernetwork.cpp)
+    // Each command reads its destination from the options at the moment it runs, and waits for
+    // the network on a worker thread while the windows stay alive.
+    void Verify_Click();
+    void SendSelected_Click();
+    // Sends every image in order and stops at the first one the destination does not take.
+    void SendAll_Click();
+    void LoggingEnabled_Click();
+    void LogLevel_Click();
+    void LogLocation_Click();
+    // Shows the Information window with fresh data elements, or hides it.
+    void Infoview_Click();
+    void mnuDisplayElements_Click();
+    void cmnuImgInfo_Click();
+    void mnuDataElements_Click();
+    // Events of the viewer's listener. Every association is accepted; contexts outside the
+    // standard's root are refused. Each event is logged in the Information window.
+    void Viewer_AssociationRequest(const QString &Address, const QString &CalledAE,
+                                   const QString &CallingAE, int Reserved, bool &Accept,
+                                   std::vector<toolkit::ProposedContext> &Contexts);
+    void Viewer_AssociationRequest2(toolkit::IncomingAssociation &Association, bool &Accept);
+    // With "Copy all Frames as separate images" each frame joins the viewer as its own entry.
+    void Viewer_ImageReceived(const std::shared_ptr<toolkit::Image> &Image, bool &AddToViewer,
+                              int Reserved1, int Reserved2);
+    void Viewer_ImageReceivedAsync(const toolkit::ReceivedImage &Received,
+                                   const std::shared_ptr<toolkit::Image> &Image, int Reserved);
+    void Viewer_ToolkitMessage(qint16 Level, const QString &Text);
+    // Whether a network command is waiting for its peer.
+    bool networkBusy() const { return m_networkBusy; }
 
     // --- windowing, sharpening and smoothing (frmdicomviewerwindowing.cpp)
     // "Default Level": the selected image's own window, and slider ranges of three times its
@@ -226,6 +262,12 @@ private:
     void updateStatus(int hoveredPosition = 0, QPoint pointer = QPoint());
     // Runs a handler body; a failure reaches the user as a message instead of leaving the slot.
     void guarded(const std::function<void()> &body);
+    void connectNetwork();
+    // Appends a marker to the trace box and lets pending window events run.
+    void trace(const QString &marker);
+    void setInformationChecked(bool checked);
+    // Brings the panel and the exam labels up to date once the received images are in.
+    void imagesArrived();
 
     // windowing and zoom parts
     void buildWindowingControls(QGridLayout *grid, int &row);
@@ -261,6 +303,10 @@ private:
     int m_minMode = 0;
     int m_lastDownX = -1; // -1: no press yet
     int m_lastDownY = -1;
+    bool m_networkBusy = false;
+    bool m_loggingEnabled = false;
+    bool m_infoChecked = false;
+    bool m_arrivalPending = false;
 };
 
 // The viewer window of the process, created (empty) on first use and again after it was closed.

@@ -45,30 +45,17 @@ inline const QStringList kPendingEntries = {
     // Edit
     QStringLiteral("Copy"),
     QStringLiteral("Paste"),
-    // Remote
-    QStringLiteral("Verify"),
-    QStringLiteral("SendSelected"),
-    QStringLiteral("SendAll"),
-    QStringLiteral("Retrieve"),
     // Display
     QStringLiteral("mnuDisplayResult"),
     QStringLiteral("mnuDisplayMonitor"),
     QStringLiteral("mnuLabel"),
-    QStringLiteral("mnuDisplayElements"),
     QStringLiteral("mnuDisplaySlice"),
     QStringLiteral("mnuDisplayTextMode"),
     QStringLiteral("CineForward"),
     QStringLiteral("CineReverse"),
     QStringLiteral("CineOscillate"),
     QStringLiteral("CineStop"),
-    // View
-    QStringLiteral("mnuDataElements"),
-    QStringLiteral("Infoview"),
-    QStringLiteral("LoggingEnabled"),
-    QStringLiteral("LogLevel"),
-    QStringLiteral("LogLocation"),
     // Context menu
-    QStringLiteral("cmnuImgInfo"),
     QStringLiteral("cmnuLabelClear"),
     QStringLiteral("cmnuLabelDelete"),
     QStringLiteral("cmnuPrintSelImage"),

@@ -3,6 +3,7 @@
 // DCMTK's storescp/storescu, and the listener in this process.
 #include "core/errors.h"
 #include "support/dicomtestdata.h"
+#include "support/peersupport.h"
 #include "toolkit/dicomquery.h"
 #include "toolkit/listener.h"
 #include "toolkit/netops.h"
@@ -31,47 +32,9 @@
 using namespace ravlen;
 using namespace ravlen::toolkit;
 
+using namespace ravlen::testsupport;
+
 namespace {
-
-std::map<QString, QString> readEnv(const QString &path) {
-    std::map<QString, QString> values;
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : file.readAll().split('\n')) {
-            QString text = QString::fromUtf8(line).trimmed();
-            text.remove(QRegularExpression(QStringLiteral("^export ")));
-            const qsizetype eq = text.indexOf(QLatin1Char('='));
-            if (eq > 0) {
-                values[text.left(eq)] = text.mid(eq + 1);
-            }
-        }
-    }
-    return values;
-}
-
-// A port nothing listens on right now (the kernel's choice for an ephemeral bind).
-int freePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address));
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
-// Processes events until `done` or `ms` pass; the condition is what the test asserts.
-template <typename Done> bool waitFor(Done done, int ms = 20000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return done();
-}
 
 QString script(const QString &name) {
     return QStringLiteral(RAVLEN_SOURCE_DIR "/scripts/") + name;

@@ -3,6 +3,7 @@
 // handlers leave the add-to-viewer flag set.
 #include "core/errors.h"
 #include "support/dicomtestdata.h"
+#include "support/peersupport.h"
 #include "toolkit/netops.h"
 #include "toolkit/viewercontrol.h"
 
@@ -23,19 +24,9 @@
 using namespace ravlen;
 using namespace ravlen::toolkit;
 
-namespace {
+using namespace ravlen::testsupport;
 
-int freeLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address));
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
+namespace {
 
 // Sends on a worker thread while this thread runs the events the listener posts.
 int sendWhileProcessingEvents(const Image &image, int port) {
@@ -65,7 +56,7 @@ std::shared_ptr<Image> testImage(const QTemporaryDir &dir, const QString &instan
 TEST(ViewerControlNet, EventsReachTheControlAndTheFlagDecidesTheAdding) {
     const QTemporaryDir dir;
     ViewerControl viewer;
-    const int port = freeLoopbackPort();
+    const int port = freePort();
     ASSERT_TRUE(viewer.startListening(port));
     EXPECT_TRUE(viewer.listening());
 

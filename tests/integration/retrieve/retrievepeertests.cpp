@@ -6,6 +6,7 @@
 #include "core/prompter.h"
 #include "network/retrievedialog.h"
 #include "support/dicomtestdata.h"
+#include "support/peersupport.h"
 #include "toolkit/dicomquery.h"
 #include "toolkit/image.h"
 #include "toolkit/netops.h"
@@ -37,49 +38,12 @@
 using namespace ravlen;
 using Method = OptionsValues::RetrieveMethod;
 
+using namespace ravlen::testsupport;
+
 namespace {
 
 constexpr int StudyImages = 21; // what the fixture's study holds (make-sample-study)
 constexpr int StudySeries = 6;
-
-std::map<QString, QString> readEnv(const QString &path) {
-    std::map<QString, QString> values;
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : file.readAll().split('\n')) {
-            QString text = QString::fromUtf8(line).trimmed();
-            text.remove(QRegularExpression(QStringLiteral("^export ")));
-            const qsizetype eq = text.indexOf(QLatin1Char('='));
-            if (eq > 0) {
-                values[text.left(eq)] = text.mid(eq + 1);
-            }
-        }
-    }
-    return values;
-}
-
-int freePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address));
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
-// Processes events until `done`, for at most `ms`; the caller asserts the condition.
-template <typename Done> bool waitFor(Done done, int ms = 30000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return done();
-}
 
 class RetrievePeer : public ::testing::Test {
 protected:

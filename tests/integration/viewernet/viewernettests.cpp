@@ -1,6 +1,7 @@
 // The viewer's network commands and its listener against real peers on loopback: verify and
 // send to an Orthanc, send all to a storage peer that takes only standard classes, and
 // storescu calling into the listener that the options' port field starts.
+#include "support/peersupport.h"
 #include "viewertestsupport.h"
 
 #include "component/modstart.h"
@@ -35,6 +36,8 @@
 
 using namespace ravlen;
 
+using namespace ravlen::testsupport;
+
 namespace {
 
 class MemoryStore : public SettingsStore {
@@ -46,46 +49,6 @@ public:
     void save(const QString &, const QString &, const QString &, const QString &) override {}
     void deleteApplication(const QString &) override {}
 };
-
-std::map<QString, QString> readEnv(const QString &path) {
-    std::map<QString, QString> values;
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : file.readAll().split('\n')) {
-            QString text = QString::fromUtf8(line).trimmed();
-            text.remove(QRegularExpression(QStringLiteral("^export ")));
-            const qsizetype eq = text.indexOf(QLatin1Char('='));
-            if (eq > 0) {
-                values[text.left(eq)] = text.mid(eq + 1);
-            }
-        }
-    }
-    return values;
-}
-
-// A port nothing listens on right now.
-int freePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address));
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
-// Lets events run until `done` holds or a generous bound passes; the test asserts `done`.
-template <typename Done> bool waitFor(Done done, int ms = 30000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < ms) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return done();
-}
 
 bool verifyEchoOk(int port) {
     return toolkit::verifyEcho(QStringLiteral("127.0.0.1"), port, QStringLiteral("RAVLENPACS"),

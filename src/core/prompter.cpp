@@ -19,9 +19,23 @@ QString qtFilterFromBar(const QString &barFilter) {
     return out.join(QStringLiteral(";;"));
 }
 
+int Prompter::detailedMessage(const QString &text, const QString &detail, Icon icon, int buttons,
+                              const QString &title, QWidget *parent) {
+    return message(detail.isEmpty() ? text : text + QLatin1Char('\n') + detail, icon, buttons,
+                   title, parent);
+}
+
+QColor Prompter::chooseColour(const QColor &initial, QWidget *) {
+    return initial;
+}
+
+QFont Prompter::chooseFont(const QFont &initial, QWidget *) {
+    return initial;
+}
+
 int ScriptedPrompter::message(const QString &text, Icon icon, int buttons, const QString &title,
                               QWidget *) {
-    records.push_back({Record::Message, text, title, icon, buttons});
+    records.push_back({Record::Message, text, title, icon, buttons, QString()});
     if (!buttonAnswers.empty()) {
         const int answer = buttonAnswers.front();
         buttonAnswers.pop_front();
@@ -37,7 +51,7 @@ int ScriptedPrompter::message(const QString &text, Icon icon, int buttons, const
 
 QString ScriptedPrompter::input(const QString &prompt, const QString &title,
                                 const QString &defaultText, QWidget *) {
-    records.push_back({Record::Input, prompt, title, Icon::None, 0});
+    records.push_back({Record::Input, prompt, title, Icon::None, 0, QString()});
     if (!inputAnswers.empty()) {
         QString answer = inputAnswers.front();
         inputAnswers.pop_front();
@@ -48,7 +62,7 @@ QString ScriptedPrompter::input(const QString &prompt, const QString &title,
 
 QStringList ScriptedPrompter::openFiles(const QString &title, const QString &, bool,
                                         const QString &, QWidget *) {
-    records.push_back({Record::Open, title, title, Icon::None, 0});
+    records.push_back({Record::Open, title, title, Icon::None, 0, QString()});
     if (fileAnswers.empty()) {
         return {};
     }
@@ -59,13 +73,40 @@ QStringList ScriptedPrompter::openFiles(const QString &title, const QString &, b
 
 QString ScriptedPrompter::saveFile(const QString &title, const QString &, const QString &,
                                    QWidget *) {
-    records.push_back({Record::Save, title, title, Icon::None, 0});
+    records.push_back({Record::Save, title, title, Icon::None, 0, QString()});
     if (fileAnswers.empty()) {
         return {};
     }
     QStringList answer = fileAnswers.front();
     fileAnswers.pop_front();
     return answer.value(0);
+}
+
+int ScriptedPrompter::detailedMessage(const QString &text, const QString &detail, Icon icon,
+                                      int buttons, const QString &title, QWidget *parent) {
+    const int answer = message(text, icon, buttons, title, parent);
+    records.back().detail = detail;
+    return answer;
+}
+
+QColor ScriptedPrompter::chooseColour(const QColor &initial, QWidget *) {
+    records.push_back({Record::Colour, initial.name(), QString(), Icon::None, 0, QString()});
+    if (colourAnswers.empty()) {
+        return initial;
+    }
+    const QColor answer = colourAnswers.front();
+    colourAnswers.pop_front();
+    return answer;
+}
+
+QFont ScriptedPrompter::chooseFont(const QFont &initial, QWidget *) {
+    records.push_back({Record::Font, initial.family(), QString(), Icon::None, 0, QString()});
+    if (fontAnswers.empty()) {
+        return initial;
+    }
+    const QFont answer = fontAnswers.front();
+    fontAnswers.pop_front();
+    return answer;
 }
 
 QStringList ScriptedPrompter::messages() const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QColor>
+#include <QFont>
 #include <QString>
 #include <QStringList>
 
@@ -32,6 +34,15 @@ public:
                                   QWidget *parent = nullptr) = 0;
     virtual QString saveFile(const QString &title, const QString &filter,
                              const QString &startPath = QString(), QWidget *parent = nullptr) = 0;
+    // A message whose box also offers `detail` (an explanation, shown on request); the text
+    // itself stays exactly as given. Without a detail pane the detail follows the text.
+    virtual int detailedMessage(const QString &text, const QString &detail, Icon icon = Icon::None,
+                                int buttons = Ok, const QString &title = QString(),
+                                QWidget *parent = nullptr);
+    // The colour chooser, starting from `initial`; cancelling gives `initial` back.
+    virtual QColor chooseColour(const QColor &initial, QWidget *parent = nullptr);
+    // The font chooser, starting from `initial`; cancelling gives `initial` back.
+    virtual QFont chooseFont(const QFont &initial, QWidget *parent = nullptr);
 };
 
 // The application's default title for messages.
@@ -44,11 +55,12 @@ QString qtFilterFromBar(const QString &barFilter);
 class ScriptedPrompter : public Prompter {
 public:
     struct Record {
-        enum Kind { Message, Input, Open, Save } kind;
+        enum Kind { Message, Input, Open, Save, Colour, Font } kind;
         QString text;
         QString title;
         Icon icon = Icon::None;
         int buttons = 0;
+        QString detail;
     };
     int message(const QString &text, Icon icon, int buttons, const QString &title,
                 QWidget *parent) override;
@@ -58,8 +70,14 @@ public:
                           const QString &startPath, QWidget *parent) override;
     QString saveFile(const QString &title, const QString &filter, const QString &startPath,
                      QWidget *parent) override;
+    int detailedMessage(const QString &text, const QString &detail, Icon icon, int buttons,
+                        const QString &title, QWidget *parent) override;
+    QColor chooseColour(const QColor &initial, QWidget *parent) override;
+    QFont chooseFont(const QFont &initial, QWidget *parent) override;
 
     std::deque<int> buttonAnswers;       // default: the first button offered
+    std::deque<QColor> colourAnswers;    // default: cancelled
+    std::deque<QFont> fontAnswers;       // default: cancelled
     std::deque<QString> inputAnswers;    // default: the default text
     std::deque<QStringList> fileAnswers; // default: cancelled
     std::vector<Record> records;

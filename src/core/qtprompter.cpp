@@ -1,7 +1,9 @@
 #include "core/qtprompter.h"
 
+#include <QColorDialog>
 #include <QDir>
 #include <QFileDialog>
+#include <QFontDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -15,10 +17,34 @@ QString titleOr(const QString &title) {
 
 int QtPrompter::message(const QString &text, Icon icon, int buttons, const QString &title,
                         QWidget *parent) {
+    return show(text, QString(), icon, buttons, title, parent);
+}
+
+int QtPrompter::detailedMessage(const QString &text, const QString &detail, Icon icon, int buttons,
+                                const QString &title, QWidget *parent) {
+    return show(text, detail, icon, buttons, title, parent);
+}
+
+QColor QtPrompter::chooseColour(const QColor &initial, QWidget *parent) {
+    const QColor chosen = QColorDialog::getColor(initial, parent);
+    return chosen.isValid() ? chosen : initial;
+}
+
+QFont QtPrompter::chooseFont(const QFont &initial, QWidget *parent) {
+    bool ok = false;
+    const QFont chosen = QFontDialog::getFont(&ok, initial, parent);
+    return ok ? chosen : initial;
+}
+
+int QtPrompter::show(const QString &text, const QString &detail, Icon icon, int buttons,
+                     const QString &title, QWidget *parent) {
     QMessageBox box(parent);
     box.setWindowTitle(titleOr(title));
     box.setTextFormat(Qt::PlainText); // texts may carry values from DICOM data
     box.setText(text);
+    if (!detail.isEmpty()) {
+        box.setDetailedText(detail);
+    }
     switch (icon) {
     case Icon::Information:
         box.setIcon(QMessageBox::Information);

@@ -15,6 +15,14 @@ public:
                           const QString &startPath, QWidget *parent) override;
     QString saveFile(const QString &title, const QString &filter, const QString &startPath,
                      QWidget *parent) override;
+    int detailedMessage(const QString &text, const QString &detail, Icon icon, int buttons,
+                        const QString &title, QWidget *parent) override;
+    QColor chooseColour(const QColor &initial, QWidget *parent) override;
+    QFont chooseFont(const QFont &initial, QWidget *parent) override;
+
+private:
+    int show(const QString &text, const QString &detail, Icon icon, int buttons,
+             const QString &title, QWidget *parent);
 };
 
 // Makes QtPrompter the default for this process (until a test installs another).

@@ -48,11 +48,13 @@ QString peerName(const viewer::Destination &d) {
 }
 
 // The given result text, and for a failure what the status means and which peer gave it.
-QString withMeaning(const QString &text, int status, const viewer::Destination &d) {
+// What a status means, for the detail pane of the result box: the box's own text stays exactly
+// the status line the user expects.
+QString meaningOf(int status, const viewer::Destination &d) {
     if (status == toolkit::StatusSuccess) {
-        return text;
+        return QString();
     }
-    return text + QLatin1Char('\n') + toolkit::statusText(status, d.host, d.port);
+    return toolkit::statusText(status, d.host, d.port);
 }
 
 } // namespace
@@ -152,8 +154,8 @@ void frmDicomViewer::Verify_Click() {
         viewer::NetworkWait wait(this, QStringLiteral("Verifying %1 ...").arg(peerName(*d)));
         const int status = wait.run(
             [d] { return toolkit::verifyEcho(d->host, d->port, d->callingAE, d->calledAE); });
-        prompter().message(withMeaning(viewer::verifyResultText(status), status, *d),
-                           Prompter::Icon::None, Prompter::Ok, QString(), this);
+        prompter().detailedMessage(viewer::verifyResultText(status), meaningOf(status, *d),
+                                   Prompter::Icon::None, Prompter::Ok, QString(), this);
     });
 }
 
@@ -174,8 +176,8 @@ void frmDicomViewer::SendSelected_Click() {
         const int status = wait.run([d, image] {
             return toolkit::sendImage(*image, d->host, d->port, d->callingAE, d->calledAE);
         });
-        prompter().message(withMeaning(viewer::sendResultText(status), status, *d),
-                           Prompter::Icon::None, Prompter::Ok, QString(), this);
+        prompter().detailedMessage(viewer::sendResultText(status), meaningOf(status, *d),
+                                   Prompter::Icon::None, Prompter::Ok, QString(), this);
     });
 }
 
@@ -225,9 +227,9 @@ void frmDicomViewer::SendAll_Click() {
                                     QStringLiteral("The remaining images were not sent.")),
                 Prompter::Icon::Warning, Prompter::Ok, QString(), this);
         } else if (outcome.failedAt != 0) {
-            prompter().message(
-                withMeaning(viewer::sendFailedText(outcome.failedStatus), outcome.failedStatus, *d),
-                Prompter::Icon::None, Prompter::Ok, QString(), this);
+            prompter().detailedMessage(viewer::sendFailedText(outcome.failedStatus),
+                                       meaningOf(outcome.failedStatus, *d), Prompter::Icon::None,
+                                       Prompter::Ok, QString(), this);
         }
     });
 }

@@ -138,10 +138,12 @@ TEST_F(ViewerNet, VerifyReportsTheStatusOfThePacsAndOfAClosedPort) {
     v.Verify_Click();
     ASSERT_EQ(prompts->messages().size(), 2);
     EXPECT_EQ(prompts->messages()[0], QStringLiteral("Verify returned status: 0"));
-    // A refusal gives its number and, on the next line, what it means and which peer it was.
-    EXPECT_TRUE(prompts->messages()[1].startsWith(QStringLiteral("Verify returned status: 1401\n")))
-        << prompts->messages()[1].toStdString();
-    EXPECT_TRUE(prompts->messages()[1].contains(options().StoragePort));
+    // A refusal's box says exactly its number; what it means and which peer it was are in
+    // the box's detail.
+    EXPECT_EQ(prompts->messages()[1], QStringLiteral("Verify returned status: 1401"));
+    EXPECT_TRUE(prompts->records.back().detail.contains(options().StoragePort))
+        << prompts->records.back().detail.toStdString();
+    EXPECT_TRUE(prompts->records.front().detail.isEmpty());
     EXPECT_FALSE(v.networkBusy());
 }
 
@@ -187,6 +189,8 @@ TEST_F(ViewerNet, SendAllStopsAtTheFirstImageThePeerRefuses) {
     ASSERT_EQ(prompts->messages().size(), 1);
     EXPECT_TRUE(prompts->messages()[0].startsWith(QStringLiteral("Send failed - code ")));
     EXPECT_FALSE(prompts->messages()[0].startsWith(QStringLiteral("Send failed - code 0")));
+    EXPECT_FALSE(prompts->messages()[0].contains(QLatin1Char('\n')));
+    EXPECT_FALSE(prompts->records.front().detail.isEmpty());
 
     const QStringList files = QDir(received.path()).entryList(QDir::Files);
     ASSERT_EQ(files.size(), 1) << files.join(' ').toStdString();

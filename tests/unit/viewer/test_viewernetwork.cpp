@@ -269,6 +269,9 @@ TEST_F(ViewerNetworkTest, SendSelectedOnAnEmptyViewerSaysSoAndReportsTheToolkits
     EXPECT_EQ(prompts->messages()[0], QStringLiteral("No Images to manipulate!"));
     EXPECT_TRUE(prompts->messages()[1].startsWith(QStringLiteral("Result code = ")));
     EXPECT_FALSE(prompts->messages()[1].startsWith(QStringLiteral("Result code = 0")));
+    // The status alone in the text; its explanation in the detail.
+    EXPECT_FALSE(prompts->messages()[1].contains(QLatin1Char('\n')));
+    EXPECT_FALSE(prompts->records.back().detail.isEmpty());
     EXPECT_FALSE(v.networkBusy());
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "toolkit/dataelement.h"
+#include "toolkit/label.h"
 #include "toolkit/picturefilters.h"
 #include "toolkit/pixelframe.h"
 
@@ -178,6 +179,12 @@ public:
     // Tells the listeners about a change the setters cannot see (labels, pixels replaced).
     void notifyChanged() const;
 
+    // The labels drawn on this image (text, shapes, measurements, overlays). They belong to
+    // this image object alone: a duplicate starts without labels. After changing them, redraw
+    // the viewer that shows the image.
+    LabelCollection &labels() { return m_labels; }
+    const LabelCollection &labels() const { return m_labels; }
+
     // Internal state shared with the rest of the toolkit (see imagedata.h).
     struct Data;
     Data &data() const { return *m_data; }
@@ -213,6 +220,7 @@ private:
     double m_sharpening = 0.0;
     int m_sharpeningLength = 20;
     bool m_enhance = false;
+    LabelCollection m_labels;
     std::vector<std::pair<int, ChangeListener>> m_listeners;
     int m_nextListener = 1;
 };

@@ -304,6 +304,8 @@ struct ViewerControl::State {
     std::map<const Image *, LutEntry> luts;
     int renders = 0;
     int retiredBuilds = 0; // table builds of LUTs no longer kept
+    // Rubber-band outlines drawn inverted over everything else, until drawn a second time.
+    std::vector<Label> inverted;
     // The shown images we listen to, with the listener's token.
     struct Watch {
         std::weak_ptr<Image> image;
@@ -477,6 +479,10 @@ struct ViewerControl::State {
         for (const Tile &t : tiles) {
             if (t.key.image == image) {
                 widget->update(t.rect);
+                // An image drawn over the grid may have moved: its new place needs painting too.
+                if (!image->displayRect().isEmpty()) {
+                    widget->update(overlayRect(image->displayRect(), widget->size()));
+                }
             }
         }
     }
@@ -749,17 +755,127 @@ void ViewerControl::afterEvent() {
 
 void ViewerControl::paintEvent(QPaintEvent *event) {
     QPainter painter(this);
-    painter.fillRect(event->rect(), Qt::black);
+    const QRect dirty = event->rect();
+    painter.fillRect(dirty, Qt::black);
     try {
         ensureTiles();
+        // Each tile with its labels on top, in layout order, so an image drawn over the grid
+        // (the magnifier) covers the labels of the tiles beneath it.
         for (const Tile &t : m_state->tiles) {
-            if (!t.picture.isNull() && t.rect.intersects(event->rect())) {
-                painter.drawImage(t.rect.topLeft(), t.picture);
+            if (t.picture.isNull() || !t.rect.intersects(dirty)) {
+                continue;
             }
+            painter.drawImage(t.rect.topLeft(), t.picture);
+            const auto image = t.image.lock();
+            if (!image || image->labels().count() == 0) {
+                continue;
+            }
+            const TileTransform transform = tileTransform(viewOf(*image, t.rect.size()));
+            painter.save();
+            painter.setClipRect(t.rect.intersected(dirty));
+            const LabelCollection &labels = image->labels();
+            for (int i = 1; i <= labels.count(); ++i) {
+                const Label &label = *labels.item(i);
+                if (label.state == Label::Deleted) {
+                    continue;
+                }
+                const PlacedLabel placed = placeLabel(label, &transform, t.rect);
+                paintLabel(painter, label, placed);
+                if (label.selected) {
+                    paintSelection(painter, placed);
+                }
+            }
+            painter.restore();
+        }
+        const LabelCollection &own = m_state->labels;
+        for (int i = 1; i <= own.count(); ++i) {
+            const Label &label = *own.item(i);
+            if (label.state != Label::Deleted) {
+                paintLabel(painter, label, placeLabel(label, nullptr, rect()));
+            }
+        }
+        for (const Label &outline : m_state->inverted) {
+            paintLabel(painter, outline, placeLabel(outline, nullptr, rect()), true);
         }
     } catch (...) {
         // Nothing may leave a paint; the tiles that failed stay black.
     }
+}
+
+void ViewerControl::drawLabelInverted(const Label &label) {
+    auto &drawn = m_state->inverted;
+    const auto same = [&label](const Label &o) {
+        return o.type == label.type && o.left == label.left && o.top == label.top &&
+               o.width == label.width && o.height == label.height && o.points == label.points &&
+               o.lineWidth == label.lineWidth;
+    };
+    const auto found = std::find_if(drawn.begin(), drawn.end(), same);
+    if (found != drawn.end()) {
+        drawn.erase(found);
+    } else {
+        drawn.push_back(label);
+        drawn.back().space = Label::Space::Viewer;
+        drawn.back().cellRelative = false;
+    }
+    // Only the outline's own pixels are painted again, from the kept tile pictures.
+    Label outline = label;
+    outline.lineWidth = 1;
+    if (outline.type == Label::Text || outline.type == Label::SideMarker) {
+        outline.type = Label::Rectangle;
+    }
+    update(labelBounds(outline, placeLabel(outline, nullptr, rect())));
+}
+
+int ViewerControl::invertedCount() const {
+    return int(m_state->inverted.size());
+}
+
+std::optional<PlacedLabel> ViewerControl::placeLabelOf(int position, const Label &label) const {
+    if (position == 0) {
+        return placeLabel(label, nullptr, rect());
+    }
+    const QRect tile = tileRect(position);
+    if (tile.isEmpty()) {
+        return std::nullopt;
+    }
+    const TileTransform transform =
+        tileTransform(viewOf(*m_state->images.item(position), tile.size()));
+    return placeLabel(label, &transform, tile);
+}
+
+std::shared_ptr<Label> ViewerControl::labelAt(QPoint point, int *imagePosition) const {
+    constexpr double kReach = 5.0; // pixels around a line that still count as on it
+    const QPointF p(point);
+    const int position = imageIndexAt(point);
+    if (position > 0) {
+        const auto image = m_state->images.item(position);
+        const LabelCollection &labels = image->labels();
+        for (int i = labels.count(); i >= 1; --i) {
+            const auto label = labels.item(i);
+            if (label->state == Label::Deleted || label->cellRelative) {
+                continue; // overlays and markers are not picked by hand
+            }
+            const std::optional<PlacedLabel> placed = placeLabelOf(position, *label);
+            if (placed && distanceToLabel(*placed, p) <= kReach) {
+                if (imagePosition) {
+                    *imagePosition = position;
+                }
+                return label;
+            }
+        }
+    }
+    const LabelCollection &own = m_state->labels;
+    for (int i = own.count(); i >= 1; --i) {
+        const auto label = own.item(i);
+        if (label->state != Label::Deleted &&
+            distanceToLabel(placeLabel(*label, nullptr, rect()), p) <= kReach) {
+            if (imagePosition) {
+                *imagePosition = 0;
+            }
+            return label;
+        }
+    }
+    return nullptr;
 }
 
 void ViewerControl::resizeEvent(QResizeEvent *event) {
@@ -769,6 +885,20 @@ void ViewerControl::resizeEvent(QResizeEvent *event) {
 
 void ViewerControl::mousePressEvent(QMouseEvent *event) {
     const QPoint p = event->position().toPoint();
+    // A press on an image's label selects it (and only it) in that image's collection, so the
+    // context menu can act on it; a press elsewhere on the image clears the selection there.
+    if (const int position = imageIndexAt(p); position > 0) {
+        int owner = 0;
+        std::shared_ptr<Label> hit = labelAt(p, &owner);
+        if (owner != position) {
+            hit = nullptr;
+        }
+        LabelCollection &labels = m_state->images.item(position)->labels();
+        if (labels.selectedLabel() != hit) {
+            labels.select(hit);
+            update(tileRect(position));
+        }
+    }
     emit MouseDown(buttonCode(event->button()), shiftCode(event->modifiers()), p.x(), p.y());
     afterEvent();
 }

@@ -2,6 +2,7 @@
 
 #include "toolkit/imagecollection.h"
 #include "toolkit/label.h"
+#include "toolkit/labelpainter.h"
 #include "toolkit/listener.h"
 #include "toolkit/tilegeometry.h"
 
@@ -62,9 +63,22 @@ public:
     // it is shown in a tile.
     std::optional<TileTransform> tileTransformAt(int position) const;
 
-    // The viewer's own labels (not tied to an image).
+    // The viewer's own labels (not tied to an image). Labels, the viewer's and the images',
+    // are drawn over the finished tile pictures: changing them never draws an image again.
     LabelCollection &labels();
     const LabelCollection &labels() const;
+    // Draws the label's outline by inverting the pixels under it, the way a rubber band is
+    // drawn: drawing the same outline a second time restores the picture. Nothing is kept in a
+    // label collection and no tile is drawn again.
+    void drawLabelInverted(const Label &label);
+    // The outlines drawn inverted and not yet erased.
+    int invertedCount() const;
+    // Where a label of the image at `position` (0: one of the viewer's own) lies on the viewer
+    // now; nothing when that image is not shown.
+    std::optional<PlacedLabel> placeLabelOf(int position, const Label &label) const;
+    // The topmost label within a few pixels of `point`: an image's label (its position in
+    // `imagePosition`) or one of the viewer's own (imagePosition 0). Null when none is near.
+    std::shared_ptr<Label> labelAt(QPoint point, int *imagePosition = nullptr) const;
 
     // With automatic redraw off, changes are collected and drawn on the next refresh().
     bool autoRedraw() const;

@@ -11,6 +11,7 @@
 #include "core/prompter.h"
 #include "core/qtprompter.h"
 #include "core/settingsstore.h"
+#include "dialogs/labelform.h"
 #include "toolkit/image.h"
 #include "toolkit/imagecollection.h"
 #include "toolkit/viewercontrol.h"
@@ -18,9 +19,11 @@
 #include "viewer/viewerconstants.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -101,6 +104,8 @@ frmDicomViewer::frmDicomViewer(QWidget *parent) : QMainWindow(parent) {
     Viewer->setMouseTracking(true);
     m_grid = std::make_unique<Grid>(*Viewer);
     m_set = std::make_unique<viewer::ImageSet>(*m_grid);
+    m_mouse =
+        std::make_unique<viewer::MouseTools>(static_cast<viewer::MouseWindow &>(*this), *Viewer);
 
     buildPanel();
     buildMenus();
@@ -112,6 +117,7 @@ frmDicomViewer::frmDicomViewer(QWidget *parent) : QMainWindow(parent) {
 
     connect(Viewer, &toolkit::ViewerControl::MouseDown, this, &frmDicomViewer::Viewer_MouseDown);
     connect(Viewer, &toolkit::ViewerControl::MouseMove, this, &frmDicomViewer::Viewer_MouseMove);
+    connect(Viewer, &toolkit::ViewerControl::MouseUp, this, &frmDicomViewer::Viewer_MouseUp);
     connect(Viewer, &toolkit::ViewerControl::KeyDown, this, &frmDicomViewer::Viewer_KeyDown);
     connect(Viewer, &toolkit::ViewerControl::DblClick, this, &frmDicomViewer::Viewer_DblClick);
     connectNetwork();
@@ -203,7 +209,8 @@ void frmDicomViewer::buildPanel() {
     grid->addWidget(tl, row++, 0, 1, 3);
     buildWindowingControls(grid, row);
     buildZoomControls(grid, row);
-    // The mouse-function controls take the room below.
+    fraMouse = m_mouse->buildPalette(fraMain);
+    grid->addWidget(fraMouse, row++, 0, 1, 3);
     grid->setRowStretch(row, 1);
 
     cmdToolB = new QPushButton(QStringLiteral("&Tools"), m_area);
@@ -251,7 +258,7 @@ void frmDicomViewer::Form_Load() {
         m_set->setSmoothing(m_magMode, m_minMode);
     });
     SetImageControlsEnabled(false);
-    m_mouseFunction = viewer::kMouseSelect;
+    Mouse_Click(viewer::kMouseSelect);
     modStart::RestoreWindowPlacement(this);
 }
 
@@ -351,6 +358,7 @@ void frmDicomViewer::SetImageControlsEnabled(bool enabled) {
             action->setEnabled(enabled && !viewer::kPendingEntries.contains(name));
         }
     }
+    m_mouse->setPaletteEnabled(enabled, StretchToFit->isChecked());
 }
 
 int frmDicomViewer::OpenFiles(const QStringList &paths) {
@@ -559,29 +567,103 @@ void frmDicomViewer::Columns_LostFocus() {
 
 // --- viewer events
 
+void frmDicomViewer::Mouse_Click(int Index) {
+    guarded([&] { m_mouse->Mouse_Click(Index); });
+}
+
 void frmDicomViewer::Viewer_MouseDown(int Button, int Shift, int X, int Y) {
+    guarded([&] { m_mouse->Viewer_MouseDown(Button, Shift, X, Y); });
+}
+
+void frmDicomViewer::Viewer_MouseMove(int Button, int Shift, int X, int Y) {
     guarded([&] {
-        Q_UNUSED(Shift);
-        if (m_mouseFunction == viewer::kMouseSelect) {
-            if (m_set->selectHit(Viewer->imageIndexAt(QPoint(X, Y)))) {
-                RefreshImageControls();
-            }
-        }
-        m_lastDownX = X;
-        m_lastDownY = Y;
-        if (Button == 2) {
-            mnuContext->popup(Viewer->mapToGlobal(QPoint(X, Y)));
+        m_mouse->Viewer_MouseMove(Button, Shift, X, Y);
+        if (!m_mouse->MagnifierOn) { // the magnifier's copy is no image of the set
+            const QPoint point(X, Y);
+            updateStatus(Viewer->imageIndexAt(point), point);
         }
     });
 }
 
-void frmDicomViewer::Viewer_MouseMove(int Button, int Shift, int X, int Y) {
-    Q_UNUSED(Button);
-    Q_UNUSED(Shift);
-    guarded([&] {
-        const QPoint point(X, Y);
-        updateStatus(Viewer->imageIndexAt(point), point);
+void frmDicomViewer::Viewer_MouseUp(int Button, int Shift, int X, int Y) {
+    // The release reports its own failures ("Event not valid!").
+    guarded([&] { m_mouse->Viewer_MouseUp(Button, Shift, X, Y); });
+}
+
+void frmDicomViewer::SetMagnifier(int X, int Y) {
+    guarded([&] { m_mouse->SetMagnifier(X, Y); });
+}
+
+void frmDicomViewer::RestoreMinification() {
+    guarded([this] { m_mouse->RestoreMinification(); });
+}
+
+double frmDicomViewer::CalculateCobb() {
+    return viewer::CalculateCobb(m_mouse->CobbXYCoord);
+}
+
+void frmDicomViewer::cmnuLabelClear_Click() {
+    guarded([this] { m_mouse->cmnuLabelClear_Click(); });
+}
+
+void frmDicomViewer::cmnuLabelDelete_Click() {
+    guarded([this] { m_mouse->cmnuLabelDelete_Click(); });
+}
+
+void frmDicomViewer::cmnuLabelDetails_Click() {
+    guarded([this] {
+        LabelForm &details = labelForm();
+        details.show();
+        details.raise();
+        details.activateWindow();
     });
+}
+
+void frmDicomViewer::RefreshOverlays() {
+    // The overlay texts are not drawn yet; until they are, the viewer simply redraws.
+    Viewer->refresh();
+}
+
+void frmDicomViewer::EnableCineMenu(bool Enabled) {
+    for (const char *name : {"CineForward", "CineOscillate", "CineReverse", "CineStop"}) {
+        const QString entryName = QString::fromLatin1(name);
+        if (QAction *action = entry(entryName)) {
+            action->setEnabled(Enabled && !viewer::kPendingEntries.contains(entryName));
+        }
+    }
+}
+
+int frmDicomViewer::currentPosition() const {
+    return m_set->currentPosition();
+}
+
+void frmDicomViewer::setCurrentPosition(int position) {
+    m_set->setCurrentPosition(position);
+}
+
+void frmDicomViewer::selectByMouse(int hit) {
+    if (m_set->selectHit(hit)) {
+        EnableCineMenu(m_set->selected()->frameCount() >= 2);
+        RefreshImageControls();
+    }
+}
+
+bool frmDicomViewer::stretchToFitTicked() const {
+    return StretchToFit->isChecked();
+}
+
+bool frmDicomViewer::allChangeTicked() const {
+    return optAllChange->isChecked();
+}
+
+void frmDicomViewer::foldToolPanel() {
+    if (panelShown()) {
+        showPanel(false);
+    }
+}
+
+void frmDicomViewer::popupContextMenu(QPoint viewerPoint) {
+    mnuContext->popup(Viewer->mapToGlobal(viewerPoint));
 }
 
 void frmDicomViewer::Viewer_KeyDown(int KeyCode, int Shift) {
@@ -606,10 +688,8 @@ void frmDicomViewer::Viewer_KeyDown(int KeyCode, int Shift) {
 }
 
 void frmDicomViewer::Viewer_DblClick() {
-    // The label tools (mouse functions 4 and 5) take the double click for themselves.
-    if (m_mouseFunction != 4 && m_mouseFunction != 5) {
-        LayoutSwitch();
-    }
+    // The label tools Text and Measure take the double click for themselves.
+    guarded([this] { m_mouse->Viewer_DblClick(); });
 }
 
 void frmDicomViewer::LayoutSwitch() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "viewer/imageset.h"
+#include "viewer/mousetools.h"
 
 #include <QMainWindow>
 #include <QPointF>
@@ -37,7 +38,7 @@ namespace ravlen {
 // side panel that sets the grid and the first shown image, the menus of every viewer function
 // and a status line. One per process (dicomViewer()); closing it discards its images. Handlers
 // report failures through the prompter and never throw.
-class frmDicomViewer : public QMainWindow {
+class frmDicomViewer : public QMainWindow, private viewer::MouseWindow {
     Q_OBJECT
 public:
     explicit frmDicomViewer(QWidget *parent = nullptr);
@@ -47,7 +48,7 @@ public:
     // Gives every image its default window and redraws; run after images were added.
     void InitImage();
     // The image an operation acts on (see viewer::ImageSet::selectedImage).
-    std::shared_ptr<toolkit::Image> GetSelectedImage();
+    std::shared_ptr<toolkit::Image> GetSelectedImage() override;
     // Selects the image at `position` and shows its page.
     void SelectImage(int position);
     void ReselectCurrent();
@@ -78,10 +79,25 @@ public:
     void cmdToolB_Click();
     void cmdToolB_MouseMove();
     void fraMain_MouseMove();
+    // --- mouse functions, label tools and measurements (mousetools.cpp does the work)
+    void Mouse_Click(int Index);
     void Viewer_MouseDown(int Button, int Shift, int X, int Y);
     void Viewer_MouseMove(int Button, int Shift, int X, int Y);
+    void Viewer_MouseUp(int Button, int Shift, int X, int Y);
     void Viewer_KeyDown(int KeyCode, int Shift);
     void Viewer_DblClick();
+    void SetMagnifier(int X, int Y);
+    void RestoreMinification();
+    double CalculateCobb();
+    void cmnuLabelClear_Click();
+    void cmnuLabelDelete_Click();
+    // Shows "Label Details", where new labels take their appearance from.
+    void cmnuLabelDetails_Click();
+    // Rebuilds the text overlays of every image.
+    void RefreshOverlays() override;
+    // Enables the "&Multi-frame (Cine)" entries (they stay off while cine is not built).
+    void EnableCineMenu(bool Enabled);
+    viewer::MouseTools &mouseTools() { return *m_mouse; }
     void current_Change();
     void CurrentSpin_Change();
     void rows_Change();
@@ -91,7 +107,7 @@ public:
     void rows_LostFocus();
     void Columns_LostFocus();
     // Enter and double click: 1 x 1 becomes 4 x 4, any other grid 1 x 1.
-    void LayoutSwitch();
+    void LayoutSwitch() override;
     void Form_Resize();
     // Refills the query dialog with an unfiltered query and shows it (viewerretrieve.cpp).
     void Retrieve_Click();
@@ -132,8 +148,7 @@ public:
     void cmdDefLevel_Click();
     // Saves the selected image's rendering switch and minification method and draws it the
     // fast way, for a mouse windowing drag; RestoreWindowingValues puts them back at its end.
-    void GetWindowingValues();
-    void RestoreWindowingValues();
+    void GetWindowingValues() override;
     // Switches the selected image to the fast path and rebuilds the overlay texts.
     void RefreshWindowingText();
     // Applies the "Enhance Images" state to the selected image and every image of the set.
@@ -182,13 +197,14 @@ public:
     void cmnuFlipVertical_Click();
     void cmnuRotateClockwise_Click();
     void cmnuRotateCounterClockwise_Click();
-    // Whether a mouse function may be chosen now ("Stretch to fit" blocks function 3).
+    // Whether a mouse function's palette button may be chosen now ("Stretch to fit" blocks
+    // function 3).
     bool mouseFunctionEnabled(int function) const;
 
     // --- state
     viewer::ImageSet &imageSet() { return *m_set; }
     int imageCount() const;
-    int mouseFunction() const { return m_mouseFunction; }
+    int mouseFunction() const { return m_mouse->MouseFunction; }
     int playInterval() const { return m_playInterval; } // the cine timer's interval, ms
     int displayMonitor() const { return m_displayMonitor; }
     int magMode() const { return m_magMode; }
@@ -247,12 +263,25 @@ public:
     QLineEdit *Zoom = nullptr;
     QLabel *ZoomLabel = nullptr;
     QCheckBox *StretchToFit = nullptr;
+    // mouse functions
+    QGroupBox *fraMouse = nullptr;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // --- what the mouse functions ask of the window
+    int currentPosition() const override;
+    void setCurrentPosition(int position) override;
+    void selectByMouse(int hit) override;
+    bool stretchToFitTicked() const override;
+    bool allChangeTicked() const override;
+    int savedMinification() const override { return m_savedMinification; }
+    void foldToolPanel() override;
+    void popupContextMenu(QPoint viewerPoint) override;
+    QWidget *promptParent() override { return this; }
+
     void Form_Load();
     void Form_Unload();
     void buildPanel();
@@ -283,7 +312,6 @@ private:
     bool m_presetInProgress = false;
     bool m_savedRendering = false;
     int m_savedMinification = 0;
-    bool m_stretchBlocksMouse = false;
     struct ZoomPress {
         double zoom = 0.0;
         QPointF scroll;
@@ -296,13 +324,11 @@ private:
     std::unique_ptr<Grid> m_grid;
     std::unique_ptr<viewer::ImageSet> m_set;
     QWidget *m_area = nullptr; // the client area the window lays out by hand
-    int m_mouseFunction = 0;
+    std::unique_ptr<viewer::MouseTools> m_mouse;
     int m_playInterval = 0;
     int m_displayMonitor = 0;
     int m_magMode = 0;
     int m_minMode = 0;
-    int m_lastDownX = -1; // -1: no press yet
-    int m_lastDownY = -1;
     bool m_networkBusy = false;
     bool m_loggingEnabled = false;
     bool m_infoChecked = false;

@@ -110,8 +110,9 @@ const std::vector<Line> &contextLayout() {
     static const std::vector<Line> layout = {
         item("cmnuImgInfo", "&Data Elements", &F::cmnuImgInfo_Click),
         separator(),
-        item("cmnuLabelClear", "Clear Labels"),
-        item("cmnuLabelDelete", "Delete Selected Label"),
+        item("cmnuLabelClear", "Clear Labels", &F::cmnuLabelClear_Click),
+        item("cmnuLabelDelete", "Delete Selected Label", &F::cmnuLabelDelete_Click),
+        item("cmnuLabelDetails", "Label Details...", &F::cmnuLabelDetails_Click),
         separator(),
         item("cmnuPrintSelImage", "Print Selected Image"),
         submenu("cmnuTile", "Tile", {}), // the eleven layouts are added from the grid table

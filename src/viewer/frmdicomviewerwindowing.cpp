@@ -335,16 +335,6 @@ void frmDicomViewer::GetWindowingValues() {
     });
 }
 
-void frmDicomViewer::RestoreWindowingValues() {
-    guarded([this] {
-        const std::shared_ptr<toolkit::Image> image = GetSelectedImage();
-        image->setFullQuality(m_savedRendering);
-        image->setMinificationMethod(m_savedMinification);
-        m_savedRendering = false;
-        Viewer->refresh();
-    });
-}
-
 // --- visibility, as the image controls are refreshed
 
 void frmDicomViewer::refreshWindowingControls() {

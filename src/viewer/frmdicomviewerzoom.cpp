@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QToolButton>
 
 namespace ravlen {
 
@@ -66,8 +67,8 @@ void frmDicomViewer::ZoomSlider_MouseDown() {
         // The recorded point is the last press on the viewer, in cell pixels from the centre;
         // before any press, or away from the tile, the zoom goes about the centre.
         const QRect cell = Viewer->tileRect(position);
-        const QPoint pressed(m_lastDownX, m_lastDownY);
-        if (m_lastDownX >= 0 && cell.contains(pressed)) {
+        const QPoint pressed(m_mouse->LastDownX, m_mouse->LastDownY);
+        if (m_mouse->LastDownX >= 0 && cell.contains(pressed)) {
             m_zoomPress.pointFromCentre = QPointF(pressed) - QRectF(cell).center();
         }
         m_zoomPress.scale = tile->scaleX();
@@ -129,14 +130,14 @@ void frmDicomViewer::StretchToFit_Click() {
                                                        optAllChange->isChecked())) {
             image->setStretch(stretch);
         }
-        m_stretchBlocksMouse = stretch;
         Viewer->refresh();
         RefreshImageControls();
     });
 }
 
 bool frmDicomViewer::mouseFunctionEnabled(int function) const {
-    return !(m_stretchBlocksMouse && function == viewer::kStretchBlockedMouseFunction);
+    const QToolButton *button = m_mouse->button(function);
+    return button && button->isEnabled();
 }
 
 void frmDicomViewer::orient(const std::function<void(toolkit::Image &)> &change) {

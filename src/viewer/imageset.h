@@ -46,6 +46,9 @@ public:
     bool imageSelected() const { return m_imageSelected; }
     // Position of the selected image (0 before any selection or after a press beside images).
     int currentPosition() const { return m_currentPosition; }
+    // Records the image under a press as the current position without selecting it (the
+    // window, hand and magnifier presses).
+    void setCurrentPosition(int position) { m_currentPosition = position; }
     // The selected image, when one is selected; may be the placeholder.
     std::shared_ptr<toolkit::Image> selected() const;
     bool placeholderSelected() const;

@@ -50,7 +50,5 @@ struct ZoomVisibility {
 };
 ZoomVisibility zoomVisibility(bool stretchChecked, bool companion);
 
-// Mouse function 3 works only while the images are not stretched to their tiles.
-inline constexpr int kStretchBlockedMouseFunction = 3;
 
 } // namespace ravlen::viewer

@@ -56,8 +56,6 @@ inline const QStringList kPendingEntries = {
     QStringLiteral("CineOscillate"),
     QStringLiteral("CineStop"),
     // Context menu
-    QStringLiteral("cmnuLabelClear"),
-    QStringLiteral("cmnuLabelDelete"),
     QStringLiteral("cmnuPrintSelImage"),
     // Series, Play
     QStringLiteral("mnuOpenInSlice"),
@@ -87,6 +85,7 @@ inline const QStringList kImageEntries = {
     QStringLiteral("cmnuImgInfo"),
     QStringLiteral("cmnuTile"),
     QStringLiteral("cmnuLabelClear"),
+    QStringLiteral("cmnuLabelDelete"),
     QStringLiteral("cmnuFlipHorizontal"),
     QStringLiteral("cmnuFlipVertical"),
     QStringLiteral("cmnuRotateClockwise"),

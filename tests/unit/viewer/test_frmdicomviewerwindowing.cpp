@@ -379,7 +379,7 @@ TEST_F(WindowingWindowTest, SharpeningSmoothingAndEnhancementReachTheImages) {
     EXPECT_FALSE(at(v, 2)->enhance());
 }
 
-TEST_F(WindowingWindowTest, DraggingSavesTheRenderingAndItsEndRestoresIt) {
+TEST_F(WindowingWindowTest, DraggingSavesTheMinificationAndItsEndRestoresIt) {
     frmDicomViewer &v = ctViewer(1);
     const auto image = at(v, 1);
     image->setMinificationMethod(4);
@@ -388,9 +388,10 @@ TEST_F(WindowingWindowTest, DraggingSavesTheRenderingAndItsEndRestoresIt) {
     EXPECT_FALSE(image->fullQuality());
     EXPECT_EQ(image->minificationMethod(), 1);
     v.GetWindowingValues(); // a second call keeps the first values
-    v.RestoreWindowingValues();
-    EXPECT_TRUE(image->fullQuality());
+    v.RestoreMinification();
     EXPECT_EQ(image->minificationMethod(), 4);
+    EXPECT_FALSE(image->fullQuality()) << "the rendering switch is not put back";
+    v.RefreshImageControls();
     EXPECT_FALSE(v.windowingSaved());
 }
 

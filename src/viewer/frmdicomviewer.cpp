@@ -11,6 +11,7 @@
 #include "core/prompter.h"
 #include "core/qtprompter.h"
 #include "core/settingsstore.h"
+#include "display/clsmonitors.h"
 #include "toolkit/image.h"
 #include "toolkit/imagecollection.h"
 #include "toolkit/viewercontrol.h"
@@ -239,9 +240,9 @@ void frmDicomViewer::guarded(const std::function<void()> &body) {
 // --- load and unload
 
 void frmDicomViewer::Form_Load() {
+    m_monitors = std::make_unique<clsMonitors>();
     guarded([this] {
         using namespace component::settingskey;
-        // (The monitor objects come with the monitor chooser.)
         m_displayMonitor = int(fmt::leadingNumber(
             settings().get(MonitorApp, ViewerSection, DisplayResult, QStringLiteral("0"))));
         const double play = fmt::leadingNumber(settings().get(PacsApp, ViewerSection, PlayMS));
@@ -253,6 +254,7 @@ void frmDicomViewer::Form_Load() {
     SetImageControlsEnabled(false);
     m_mouseFunction = viewer::kMouseSelect;
     modStart::RestoreWindowPlacement(this);
+    placeOnResultMonitor();
 }
 
 void frmDicomViewer::Form_Unload() {

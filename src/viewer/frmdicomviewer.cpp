@@ -12,6 +12,7 @@
 #include "core/qtprompter.h"
 #include "core/settingsstore.h"
 #include "dialogs/labelform.h"
+#include "display/clsmonitors.h"
 #include "toolkit/image.h"
 #include "toolkit/imagecollection.h"
 #include "toolkit/viewercontrol.h"
@@ -246,9 +247,9 @@ void frmDicomViewer::guarded(const std::function<void()> &body) {
 // --- load and unload
 
 void frmDicomViewer::Form_Load() {
+    m_monitors = std::make_unique<clsMonitors>();
     guarded([this] {
         using namespace component::settingskey;
-        // (The monitor objects come with the monitor chooser.)
         m_displayMonitor = int(fmt::leadingNumber(
             settings().get(MonitorApp, ViewerSection, DisplayResult, QStringLiteral("0"))));
         const double play = fmt::leadingNumber(settings().get(PacsApp, ViewerSection, PlayMS));
@@ -260,6 +261,7 @@ void frmDicomViewer::Form_Load() {
     SetImageControlsEnabled(false);
     Mouse_Click(viewer::kMouseSelect);
     modStart::RestoreWindowPlacement(this);
+    placeOnResultMonitor();
 }
 
 void frmDicomViewer::Form_Unload() {

@@ -20,6 +20,7 @@ class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
+class QRect;
 class QRadioButton;
 class QScrollBar;
 class QSlider;
@@ -33,6 +34,8 @@ struct ReceivedImage;
 } // namespace ravlen::toolkit
 
 namespace ravlen {
+
+class clsMonitors;
 
 // The main viewer window ("RAVLEN PACS Viewer v2.0"): a grid of tiles over the image set, the
 // side panel that sets the grid and the first shown image, the menus of every viewer function
@@ -201,6 +204,13 @@ public:
     // function 3).
     bool mouseFunctionEnabled(int function) const;
 
+    // --- monitors (frmdicomviewermonitor.cpp)
+    // "View Result": brings the window onto the monitor chosen for results.
+    void mnuDisplayResult_Click();
+    // "Settings": the user picks the monitor for results on a map of the desktop.
+    void mnuDisplayMonitor_Click();
+    clsMonitors &monitors() { return *m_monitors; }
+
     // --- state
     viewer::ImageSet &imageSet() { return *m_set; }
     int imageCount() const;
@@ -308,6 +318,12 @@ private:
     void orient(const std::function<void(toolkit::Image &)> &change);
     void redrawOverlays(bool all);
     void drawAtFullQuality();
+
+    // monitors part
+    // Opens the window on the result monitor (after its stored placement was restored).
+    void placeOnResultMonitor();
+    void moveFrameTo(const QRect &frame);
+    std::unique_ptr<clsMonitors> m_monitors;
 
     bool m_presetInProgress = false;
     bool m_savedRendering = false;

@@ -15,6 +15,11 @@ inline const QString kOpenDicomTitle = QStringLiteral("Open Dicom File");
 inline const QString kOpenDicomFilter =
     QStringLiteral("DICOM Images (*.dcm, *.dic)|*.dcm; *.dic|All Files|*");
 
+// "Settings" of the Display menu: the monitor chooser's prompt and caption.
+inline const QString kMonitorPrompt =
+    QStringLiteral("Choose a monitor where Result will be displayed.");
+inline const QString kMonitorCaption = QStringLiteral("Virtual Desktop");
+
 // The selection highlight: border width in pixels and colour (0x0000FF read as BGR: pure red).
 inline constexpr int kSelectedBorder = 2;
 inline constexpr int kSelectedColour = 255;
@@ -46,8 +51,6 @@ inline const QStringList kPendingEntries = {
     QStringLiteral("Copy"),
     QStringLiteral("Paste"),
     // Display
-    QStringLiteral("mnuDisplayResult"),
-    QStringLiteral("mnuDisplayMonitor"),
     QStringLiteral("mnuLabel"),
     QStringLiteral("mnuDisplaySlice"),
     QStringLiteral("mnuDisplayTextMode"),

@@ -162,6 +162,8 @@ TEST_F(ViewerWindowTest, EveryMenuEntryExistsWithItsCaptionAndOnlyBuiltOnesWork)
         {"cmnuFlipVertical", "Flip &Vertical", false, true},
         {"cmnuRotateClockwise", "Rotate Clockwise", false, true},
         {"cmnuRotateCounterClockwise", "Rotate Counter-Clockwise", false, true},
+        {"mnuDisplayResult", "View Result", false, true},
+        {"mnuDisplayMonitor", "Settings", true, true},
         // entries of features still to come
         {"PrintWindows", "Print", false, false},
         {"mnuPrintSel", "Print Selected Image", false, false},
@@ -175,8 +177,6 @@ TEST_F(ViewerWindowTest, EveryMenuEntryExistsWithItsCaptionAndOnlyBuiltOnesWork)
         {"SendSelected", "&Send Selected", true, true},
         {"SendAll", "Send &All", true, true},
         {"Retrieve", "&Retrieve", true, true},
-        {"mnuDisplayResult", "View Result", false, false},
-        {"mnuDisplayMonitor", "Settings", false, false},
         {"mnuLabel", "Label", false, false},
         {"mnuDisplayElements", "&Data Elements", false, true},
         {"mnuDisplaySlice", "Scout Slices", false, false},

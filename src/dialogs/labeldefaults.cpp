@@ -1,5 +1,7 @@
 #include "dialogs/labeldefaults.h"
 
+#include "core/formats.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -11,7 +13,7 @@ int lineWidthOf(const QString &typed) {
     if (!ok || !std::isfinite(value)) {
         return 1;
     }
-    return int(std::clamp(std::round(value), 1.0, 32.0));
+    return int(std::clamp(fmt::roundHalfEven(value), 1.0, 32.0));
 }
 
 QString fontDescription(const QString &face, bool bold, bool italic) {

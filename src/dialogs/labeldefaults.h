@@ -21,7 +21,8 @@ struct LabelDefaults {
     bool transparent = true;
 };
 
-// The line width a typed text gives: a number rounded to whole pixels and kept within 1..32;
+// The line width a typed text gives: a number rounded to whole pixels (halves to even) and
+// kept within 1..32;
 // text that is not a number gives 1. The window does not check what is typed, so the label
 // tools read it through here.
 int lineWidthOf(const QString &typed);

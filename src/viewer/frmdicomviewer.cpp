@@ -288,8 +288,12 @@ void frmDicomViewer::InitImage() {
         QStringList failures;
         toolkit::ImageCollection &images = Viewer->images();
         for (int p = 1; p <= images.count(); ++p) {
+            const std::shared_ptr<toolkit::Image> image = images.item(p);
+            if (wasShown(image.get())) {
+                continue; // its window may be the user's: a retrieval never resets it
+            }
             try {
-                images.item(p)->applyDefaultWindow();
+                image->applyDefaultWindow();
             } catch (const ToolkitError &e) {
                 failures << QString::fromStdString(e.what());
             }
@@ -298,15 +302,41 @@ void frmDicomViewer::InitImage() {
             showExamLabels();
         }
         if (images.count() >= 1) {
-            cmdDefLevel_Click(); // the sliders' ranges follow the selected image's window
+            const std::shared_ptr<toolkit::Image> selected = GetSelectedImage();
+            if (wasShown(selected.get())) {
+                // The sliders' ranges follow its window as it stands.
+                setWindowingRanges(*selected);
+            } else {
+                cmdDefLevel_Click();
+            }
         }
+        markShown();
         Viewer->refresh();
         RefreshImageControls();
+        RefreshOverlays();
         if (!failures.isEmpty()) {
             prompter().message(failures.join(QLatin1Char('\n')), Prompter::Icon::Warning,
                                Prompter::Ok, QString(), this);
         }
     });
+}
+
+void frmDicomViewer::markShown() {
+    toolkit::ImageCollection &images = Viewer->images();
+    if (m_shown.size() > std::size_t(images.count()) + 64) {
+        std::erase_if(m_shown, [](const auto &w) { return w.expired(); });
+    }
+    for (int p = 1; p <= images.count(); ++p) {
+        const std::shared_ptr<toolkit::Image> image = images.item(p);
+        if (!wasShown(image.get())) {
+            m_shown.push_back(image);
+        }
+    }
+}
+
+bool frmDicomViewer::wasShown(const toolkit::Image *image) const {
+    return std::any_of(m_shown.begin(), m_shown.end(),
+                       [image](const auto &w) { return w.lock().get() == image; });
 }
 
 std::shared_ptr<toolkit::Image> frmDicomViewer::GetSelectedImage() {
@@ -377,6 +407,7 @@ int frmDicomViewer::OpenFiles(const QStringList &paths) {
     if (m_set->imagesChanged(currentExam())) {
         showExamLabels();
     }
+    markShown(); // opened at their own window; a later retrieval leaves them as they are
     Viewer->refresh();
     RefreshImageControls();
     if (failures.size() == 1) {
@@ -574,6 +605,7 @@ void frmDicomViewer::Mouse_Click(int Index) {
 }
 
 void frmDicomViewer::Viewer_MouseDown(int Button, int Shift, int X, int Y) {
+    markShown(); // whatever the press starts, the images on screen are the user's now
     guarded([&] { m_mouse->Viewer_MouseDown(Button, Shift, X, Y); });
 }
 

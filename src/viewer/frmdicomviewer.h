@@ -48,7 +48,8 @@ public:
     ~frmDicomViewer() override;
 
     // --- procedures other windows call
-    // Gives every image its default window and redraws; run after images were added.
+    // Gives the images added since they were last shown their default window and redraws; run
+    // after images were added. Windows the user may have set on images already shown stay.
     void InitImage();
     // The image an operation acts on (see viewer::ImageSet::selectedImage).
     std::shared_ptr<toolkit::Image> GetSelectedImage() override;
@@ -307,11 +308,16 @@ private:
     void setInformationChecked(bool checked);
     // Brings the panel and the exam labels up to date once the received images are in.
     void imagesArrived();
+    // Remembers every image now in the set as shown: InitImage leaves their windows alone.
+    void markShown();
+    bool wasShown(const toolkit::Image *image) const;
 
     // windowing and zoom parts
     void buildWindowingControls(QGridLayout *grid, int &row);
     void buildZoomControls(QGridLayout *grid, int &row);
     void refreshWindowingControls();
+    // The level and width sliders' ranges and values for the image's window.
+    void setWindowingRanges(const toolkit::Image &image);
     void refreshZoomControls();
     void applyPreset(const QString &button);
     void setSmoothingMethod(int magnification, int minification);
@@ -341,6 +347,7 @@ private:
     std::unique_ptr<viewer::ImageSet> m_set;
     QWidget *m_area = nullptr; // the client area the window lays out by hand
     std::unique_ptr<viewer::MouseTools> m_mouse;
+    std::vector<std::weak_ptr<toolkit::Image>> m_shown; // see markShown
     int m_playInterval = 0;
     int m_displayMonitor = 0;
     int m_magMode = 0;

@@ -185,6 +185,7 @@ void frmDicomViewer::buildWindowingControls(QGridLayout *grid, int &row) {
 // --- level and width
 
 void frmDicomViewer::LevelSlider_Change() {
+    markShown();
     guarded([this] {
         const std::shared_ptr<toolkit::Image> selected = GetSelectedImage();
         const double level = LevelSlider->value();
@@ -196,6 +197,7 @@ void frmDicomViewer::LevelSlider_Change() {
 }
 
 void frmDicomViewer::WidthSlider_Change() {
+    markShown();
     guarded([this] {
         const std::shared_ptr<toolkit::Image> selected = GetSelectedImage();
         // A slider dragged below 1 still means the narrowest window, not an inverted one.
@@ -293,14 +295,18 @@ void frmDicomViewer::cmdDefLevel_Click() {
     guarded([this] {
         const std::shared_ptr<toolkit::Image> image = GetSelectedImage();
         image->applyDefaultWindow();
-        const viewer::DefaultLevelRanges ranges =
-            viewer::defaultLevelRanges(image->width(), image->level());
-        // Only the selected image takes its own window: the ranges are set without running
-        // the sliders' changes, which would carry it to every image under "All Change".
-        setRange(WidthSlider, ranges.width);
-        setRange(LevelSlider, ranges.level);
+        setWindowingRanges(*image);
         image->setFullQuality(true);
     });
+}
+
+void frmDicomViewer::setWindowingRanges(const toolkit::Image &image) {
+    const viewer::DefaultLevelRanges ranges =
+        viewer::defaultLevelRanges(image.width(), image.level());
+    // The ranges are set without running the sliders' changes, which would carry the window to
+    // every image under "All Change".
+    setRange(WidthSlider, ranges.width);
+    setRange(LevelSlider, ranges.level);
 }
 
 void frmDicomViewer::RefreshWindowingText() {

@@ -340,14 +340,14 @@ void MouseTools::SetMagnifier(int X, int Y) {
     const MagnifierEdges e =
         magnifierEdges(X, Y, MagnifierWidth, MagnifierHeight, m_viewer.width(), m_viewer.height());
     const auto edge = [](double v) { return int(std::lround(v)); };
-    const QRect thousandths(QPoint(edge(e.left), edge(e.top)),
-                            QPoint(edge(e.right) - 1, edge(e.bottom) - 1));
-    MagnifierImage->setDisplayRect(thousandths);
+    MagnifierImage->setDisplayRect(QRect(edge(e.left), edge(e.top), edge(e.right) - edge(e.left),
+                                         edge(e.bottom) - edge(e.top)));
     // The copy's zoom is relative to fitting its own rectangle: five times the shown scale
-    // over the scale at which the image would just fit the magnifier.
+    // over the scale at which the image would just fit the magnifier as drawn.
+    const int position = m_viewer.images().count();
     toolkit::TileView view;
     view.image = QSize(MagnifierImage->columns(), MagnifierImage->rows());
-    view.cell = QSize(MagnifierHeight, MagnifierWidth);
+    view.cell = m_viewer.tileRect(position).size();
     view.rotation = MagnifierImage->rotation();
     const double fit = toolkit::tileTransform(view).pixelScale();
     if (fit > 0.0) {
@@ -360,6 +360,9 @@ void MouseTools::SetMagnifier(int X, int Y) {
     const toolkit::TileTransform centred = toolkit::tileTransform(view);
     const QPointF cell = centred.toCell(*pixel);
     const QPointF offset = cell - QPointF(view.cell.width() / 2.0, view.cell.height() / 2.0);
+    if (centred.scaleX() <= 0.0 || centred.scaleY() <= 0.0) {
+        return; // a magnifier without area shows nothing
+    }
     MagnifierImage->setScrollOffset(
         QPointF(offset.x() / centred.scaleX(), offset.y() / centred.scaleY()));
 }

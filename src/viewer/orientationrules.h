@@ -50,5 +50,4 @@ struct ZoomVisibility {
 };
 ZoomVisibility zoomVisibility(bool stretchChecked, bool companion);
 
-
 } // namespace ravlen::viewer

@@ -538,20 +538,179 @@ TEST(ViewerControl, ImagesWithADisplayRectangleAreDrawnThereOverTheGrid) {
     EXPECT_TRUE(near(shown.pixel(350, 100), Qt::black));
 }
 
-TEST(ViewerControl, LabelsAreKeptInOrder) {
+TEST(ViewerControl, LabelsAreKeptInOrderAndTheSelectionIsOne) {
+    using ravlen::toolkit::Label;
+    ravlen::toolkit::LabelCollection labels;
+    const auto a = labels.create();
+    auto b = std::make_shared<Label>();
+    labels.add(b);
+    labels.add(nullptr);
+    ASSERT_EQ(labels.count(), 2);
+    labels.select(b);
+    EXPECT_EQ(labels.selectedLabel(1), b);
+    EXPECT_EQ(labels.selectedLabel(2), nullptr);
+    labels.select(a);
+    EXPECT_FALSE(b->selected);
+    a->state = Label::Deleted;
+    EXPECT_EQ(labels.selectedLabel(), nullptr) << "a deleted label is not selected";
+    labels.purgeDeleted();
+    EXPECT_EQ(labels.item(1), b);
+    labels.remove(5); // outside: nothing
+    EXPECT_EQ(labels.count(), 1);
+}
+
+namespace {
+
+using ravlen::toolkit::Label;
+
+std::shared_ptr<Label> line(QPointF from, QPointF to, Label::Space space = Label::Space::Viewer) {
+    auto l = std::make_shared<Label>();
+    l->type = Label::Line;
+    l->space = space;
+    l->left = from.x();
+    l->top = from.y();
+    l->width = to.x() - from.x();
+    l->height = to.y() - from.y();
+    l->lineWidth = 3;
+    return l;
+}
+
+bool redAt(const QImage &picture, QPoint p) {
+    return near(picture.pixel(p), Qt::red, 60);
+}
+
+} // namespace
+
+TEST(ViewerControl, LabelsAreDrawnOverTheKeptTilesWithoutDrawingTheImageAgain) {
     ViewerControl viewer;
-    auto a = std::make_shared<ravlen::toolkit::Label>();
-    a->text = QStringLiteral("a");
-    auto b = std::make_shared<ravlen::toolkit::Label>();
-    b->text = QStringLiteral("b");
-    viewer.labels().add(a);
-    viewer.labels().add(b);
-    viewer.labels().add(nullptr);
-    ASSERT_EQ(viewer.labels().count(), 2);
-    viewer.labels().remove(1);
-    EXPECT_EQ(viewer.labels().item(1), b);
-    EXPECT_EQ(viewer.labels().item(2), nullptr);
-    viewer.labels().remove(5); // outside: nothing
-    viewer.labels().clear();
-    EXPECT_EQ(viewer.labels().count(), 0);
+    viewer.resize(200, 200);
+    viewer.images().add(greyImage(200));
+    viewer.grab();
+    const int renders = viewer.renderCount();
+
+    const auto image = viewer.images().item(1);
+    // Tied to the image: image pixels of the 32 x 32 image, shown at 200 / 32 per pixel.
+    image->labels().add(line({4, 16}, {28, 16}, Label::Space::Image));
+    // One of the viewer's own, in widget pixels.
+    viewer.labels().add(line({20, 180}, {180, 180}));
+    viewer.refresh();
+    QImage shown = viewer.grab().toImage();
+    EXPECT_TRUE(redAt(shown, QPoint(100, 99))) << "the image's line across the middle";
+    EXPECT_TRUE(redAt(shown, QPoint(100, 180)));
+    EXPECT_FALSE(redAt(shown, QPoint(100, 40)));
+    EXPECT_EQ(viewer.renderCount(), renders) << "labels are drawn over the kept picture";
+
+    // Zoomed about the centre, the image's line keeps its place on the image (still across the
+    // middle, now longer) and the viewer's line stays where it was on the screen.
+    image->setZoom(2.0);
+    image->setScrollOffset(QPointF(0, -4)); // image row 12 at the centre
+    shown = viewer.grab().toImage();
+    EXPECT_TRUE(redAt(shown, QPoint(5, 100 + 50))) << "row 16 lies 4 image pixels below";
+    EXPECT_TRUE(redAt(shown, QPoint(100, 180)));
+    EXPECT_EQ(viewer.renderCount(), renders + 1) << "only the zoomed image was drawn again";
+
+    image->labels().item(1)->state = Label::Deleted;
+    viewer.refresh();
+    EXPECT_FALSE(redAt(viewer.grab().toImage(), QPoint(100, 150)));
+}
+
+TEST(ViewerControl, ALabelIsReexpressedInTheSpaceItIsTiedTo) {
+    ViewerControl viewer;
+    viewer.resize(400, 200);
+    viewer.setColumns(2);
+    viewer.images().add(greyImage());
+    viewer.images().add(greyImage());
+    const auto transform = *viewer.tileTransformAt(2);
+    const QRect tile = viewer.tileRect(2);
+
+    auto tied = line({250, 50}, {350, 150});
+    tied->scaleWithImage = true;
+    tied->relativeTo(transform, tile);
+    EXPECT_EQ(tied->space, Label::Space::Image);
+    auto cell = line({250, 50}, {350, 150});
+    cell->scaleWithImage = false;
+    cell->relativeTo(transform, tile);
+    EXPECT_EQ(cell->space, Label::Space::Cell);
+    EXPECT_DOUBLE_EQ(cell->left, 50.0);
+
+    // Where they are now, and again after the image is panned and turned.
+    EXPECT_NEAR(viewer.placeLabelOf(2, *tied)->start.x(), 250.0, 1e-9);
+    EXPECT_NEAR(viewer.placeLabelOf(2, *tied)->end.y(), 150.0, 1e-9);
+    const auto image = viewer.images().item(2);
+    image->setRotation(1);
+    const auto turned = *viewer.placeLabelOf(2, *tied);
+    // A quarter turn anticlockwise about the centre takes the pixel at (250, 50) to the one
+    // at (250, 149): pixels turn about their centres.
+    EXPECT_NEAR(turned.start.x(), 250.0, 1e-6);
+    EXPECT_NEAR(turned.start.y(), 149.0, 1e-6);
+    EXPECT_NEAR(viewer.placeLabelOf(2, *cell)->start.x(), 250.0, 1e-9)
+        << "tied to the cell, it stays put";
+}
+
+TEST(ViewerControl, TheRubberBandInvertsAndIsErasedByDrawingItAgainWithoutRenders) {
+    ViewerControl viewer;
+    viewer.resize(300, 300);
+    viewer.images().add(greyImage(300));
+    const QImage before = viewer.grab().toImage();
+    const int renders = viewer.renderCount();
+
+    Label band = *line({10, 10}, {10, 10});
+    band.type = Label::Rectangle;
+    viewer.drawLabelInverted(band);
+    for (int step = 1; step <= 40; ++step) {
+        viewer.drawLabelInverted(band); // erase
+        band.width = 5 * step;
+        band.height = 3 * step;
+        viewer.drawLabelInverted(band); // draw anew
+        viewer.repaint();
+    }
+    EXPECT_EQ(viewer.invertedCount(), 1);
+    const QImage drawn = viewer.grab().toImage();
+    EXPECT_NE(drawn.pixel(10, 50), before.pixel(10, 50)) << "the left edge is inverted";
+    EXPECT_EQ(drawn.pixel(100, 50), before.pixel(100, 50)) << "inside untouched";
+    viewer.drawLabelInverted(band);
+    EXPECT_EQ(viewer.invertedCount(), 0);
+    EXPECT_EQ(viewer.grab().toImage(), before) << "drawing the outline again restores the picture";
+    EXPECT_EQ(viewer.renderCount(), renders) << "the band never draws the image again";
+}
+
+TEST(ViewerControl, APressOnALabelSelectsItAndElsewhereClearsIt) {
+    ViewerControl viewer;
+    viewer.resize(200, 200);
+    viewer.images().add(greyImage());
+    viewer.show();
+    const auto image = viewer.images().item(1);
+    const auto label = line({20, 100}, {180, 100});
+    image->labels().add(label);
+    image->labels().add(line({20, 20}, {20, 40}));
+    QTest::mouseClick(&viewer, Qt::LeftButton, {}, QPoint(100, 102));
+    EXPECT_EQ(image->labels().selectedLabel(), label);
+    QTest::mouseClick(&viewer, Qt::LeftButton, {}, QPoint(100, 150));
+    EXPECT_EQ(image->labels().selectedLabel(), nullptr);
+}
+
+TEST(ViewerControl, HostileLabelsAreDrawnWithoutHarm) {
+    ViewerControl viewer;
+    viewer.resize(200, 200);
+    viewer.images().add(greyImage());
+    const auto image = viewer.images().item(1);
+    for (int type : {0, 1, 2, 3, 4, 5, 7, 10, 11, 99}) {
+        auto l = std::make_shared<Label>();
+        l->type = type;
+        l->left = NAN;
+        l->top = 1e300;
+        l->width = -1e300;
+        l->height = INFINITY;
+        l->points = {QPointF(NAN, 0), QPointF(1e300, -1e300)};
+        l->fontSize = 1000000;
+        l->lineWidth = -50;
+        l->text = QString(10000, QChar(0x202E)) + QStringLiteral("\r\n\t\x01");
+        l->transparent = type % 2 == 0;
+        image->labels().add(l);
+        viewer.labels().add(std::make_shared<Label>(*l));
+    }
+    image->labels().add(std::make_shared<Label>(*line({0, 0}, {0, 0}, Label::Space::Image)));
+    const QImage shown = viewer.grab().toImage();
+    EXPECT_EQ(shown.size(), QSize(200, 200));
+    EXPECT_EQ(viewer.labelAt(QPoint(100, 100)), nullptr);
 }

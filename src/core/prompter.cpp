@@ -21,7 +21,7 @@ QString qtFilterFromBar(const QString &barFilter) {
 
 int ScriptedPrompter::message(const QString &text, Icon icon, int buttons, const QString &title,
                               QWidget *) {
-    records.push_back({Record::Message, text, title, icon, buttons});
+    records.push_back({Record::Message, text, title, icon, buttons, QString()});
     if (!buttonAnswers.empty()) {
         const int answer = buttonAnswers.front();
         buttonAnswers.pop_front();
@@ -37,7 +37,7 @@ int ScriptedPrompter::message(const QString &text, Icon icon, int buttons, const
 
 QString ScriptedPrompter::input(const QString &prompt, const QString &title,
                                 const QString &defaultText, QWidget *) {
-    records.push_back({Record::Input, prompt, title, Icon::None, 0});
+    records.push_back({Record::Input, prompt, title, Icon::None, 0, QString()});
     if (!inputAnswers.empty()) {
         QString answer = inputAnswers.front();
         inputAnswers.pop_front();
@@ -46,9 +46,9 @@ QString ScriptedPrompter::input(const QString &prompt, const QString &title,
     return defaultText;
 }
 
-QStringList ScriptedPrompter::openFiles(const QString &title, const QString &, bool,
+QStringList ScriptedPrompter::openFiles(const QString &title, const QString &filter, bool,
                                         const QString &, QWidget *) {
-    records.push_back({Record::Open, title, title, Icon::None, 0});
+    records.push_back({Record::Open, title, title, Icon::None, 0, filter});
     if (fileAnswers.empty()) {
         return {};
     }
@@ -57,9 +57,9 @@ QStringList ScriptedPrompter::openFiles(const QString &title, const QString &, b
     return answer;
 }
 
-QString ScriptedPrompter::saveFile(const QString &title, const QString &, const QString &,
+QString ScriptedPrompter::saveFile(const QString &title, const QString &filter, const QString &,
                                    QWidget *) {
-    records.push_back({Record::Save, title, title, Icon::None, 0});
+    records.push_back({Record::Save, title, title, Icon::None, 0, filter});
     if (fileAnswers.empty()) {
         return {};
     }

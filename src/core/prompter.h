@@ -49,6 +49,7 @@ public:
         QString title;
         Icon icon = Icon::None;
         int buttons = 0;
+        QString filter; // of a file dialog
     };
     int message(const QString &text, Icon icon, int buttons, const QString &title,
                 QWidget *parent) override;

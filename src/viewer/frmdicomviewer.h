@@ -1,6 +1,7 @@
 #pragma once
 
 #include "viewer/imageset.h"
+#include "viewer/printlayout.h"
 
 #include <QMainWindow>
 #include <QPointF>
@@ -185,6 +186,21 @@ public:
     // Whether a mouse function may be chosen now ("Stretch to fit" blocks function 3).
     bool mouseFunctionEnabled(int function) const;
 
+    // --- printing, export, import and clipboard (frmdicomviewerprint.cpp,
+    // frmdicomviewerexport.cpp)
+    // Every image, six to a page, after the user confirms; or the selected image on its page.
+    void PrintWindows_Click();
+    void mnuPrintSel_Click();
+    void cmnuPrintSelImage_Click();
+    // The selected image as a picture, or its frames as an AVI movie; a picture or movie file
+    // as a new image; the selected image's picture to and from the clipboard.
+    void Export_Click();
+    void Import_Click();
+    void Copy_Click();
+    void Paste_Click();
+    // Whether a print, export or import is running (a second one is turned away meanwhile).
+    bool outputBusy() const { return m_outputBusy; }
+
     // --- state
     viewer::ImageSet &imageSet() { return *m_set; }
     int imageCount() const;
@@ -279,6 +295,12 @@ private:
     void orient(const std::function<void(toolkit::Image &)> &change);
     void redrawOverlays(bool all);
     void drawAtFullQuality();
+
+    // printing, export and import parts
+    void printImages(const std::vector<std::shared_ptr<toolkit::Image>> &images,
+                     const std::vector<viewer::PrintPage> &pages);
+    void addImportedImage(std::shared_ptr<toolkit::Image> image);
+    bool m_outputBusy = false;
 
     bool m_presetInProgress = false;
     bool m_savedRendering = false;

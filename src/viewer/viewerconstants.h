@@ -36,15 +36,8 @@ inline constexpr int kMouseSelect = 1;
 // A feature removes its entries from here.
 inline const QStringList kPendingEntries = {
     // File
-    QStringLiteral("PrintWindows"),
-    QStringLiteral("mnuPrintSel"),
-    QStringLiteral("Import"),
-    QStringLiteral("Export"),
     QStringLiteral("FileWrite"),
     QStringLiteral("mWriteToCD"),
-    // Edit
-    QStringLiteral("Copy"),
-    QStringLiteral("Paste"),
     // Display
     QStringLiteral("mnuDisplayResult"),
     QStringLiteral("mnuDisplayMonitor"),
@@ -58,7 +51,6 @@ inline const QStringList kPendingEntries = {
     // Context menu
     QStringLiteral("cmnuLabelClear"),
     QStringLiteral("cmnuLabelDelete"),
-    QStringLiteral("cmnuPrintSelImage"),
     // Series, Play
     QStringLiteral("mnuOpenInSlice"),
     QStringLiteral("mPlayCine"),

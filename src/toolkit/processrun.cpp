@@ -4,6 +4,8 @@
 
 #include <QStandardPaths>
 
+#include <fcntl.h>
+
 #include <algorithm>
 
 namespace ravlen::toolkit {
@@ -15,6 +17,8 @@ constexpr int kSliceMs = 100;
 constexpr qsizetype kErrorTail = 16 * 1024;
 // Input queued beyond this is waited for before more is written.
 constexpr qint64 kMaxQueued = 8 * 1024 * 1024;
+// The pipes' capacity asked for (the usual system limit for an unprivileged process).
+constexpr int kPipeBytes = 1024 * 1024;
 } // namespace
 
 ProcessRun::ProcessRun(const QString &what, Limits limits, std::function<bool()> cancelled)
@@ -32,6 +36,15 @@ void ProcessRun::start(const QString &program, const QStringList &arguments) {
                                .arg(m_what, program)
                                .toStdString());
     }
+#ifdef F_SETPIPE_SZ
+    // Frames cross the pipes in large pieces: with the default 64 KB each frame costs both
+    // processes several wake-ups. Runs in the child before the program starts; a refusal
+    // (a lower system limit) only leaves the default.
+    m_process.setChildProcessModifier([] {
+        ::fcntl(STDIN_FILENO, F_SETPIPE_SZ, kPipeBytes);
+        ::fcntl(STDOUT_FILENO, F_SETPIPE_SZ, kPipeBytes);
+    });
+#endif
     m_process.start(path, arguments);
     if (!m_process.waitForStarted(m_limits.startMs)) {
         const QString reason = m_process.errorString();
@@ -51,6 +64,9 @@ void ProcessRun::write(const char *data, qint64 size) {
     checkLimits(); // a cancel is seen at every frame, not only when the program lags
     m_process.write(data, size);
     m_sinceProgress.restart();
+    // Hand over what the pipe takes now, so the program works while the next frame is made;
+    // without an event loop nothing moves otherwise until the queue is full.
+    m_process.waitForBytesWritten(0);
     while (m_process.bytesToWrite() > kMaxQueued) {
         const qint64 before = m_process.bytesToWrite();
         m_process.waitForBytesWritten(kSliceMs);

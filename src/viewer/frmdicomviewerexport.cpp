@@ -26,28 +26,34 @@ namespace ravlen {
 namespace {
 
 // Runs `work` on a worker thread while a progress window over `owner` counts its frames and
-// offers Cancel; the windows keep painting meanwhile. What `work` throws is thrown here.
+// offers Cancel; the windows keep painting meanwhile. What `work` throws is thrown here. Should
+// the owner go away meanwhile, the work is cancelled.
 void runWithProgress(QWidget *owner, const QString &label,
                      const std::function<void(const toolkit::WorkProgress &)> &work) {
-    QProgressDialog dialog(label, QStringLiteral("Cancel"), 0, 0, owner);
-    dialog.setObjectName(QStringLiteral("OutputProgress"));
-    dialog.setWindowModality(Qt::WindowModal);
-    dialog.setMinimumDuration(400);
-    dialog.setAutoClose(false);
-    dialog.setAutoReset(false);
+    // On the heap: the owner deletes its children should it be closed during the wait.
+    const QPointer<QProgressDialog> dialog =
+        new QProgressDialog(label, QStringLiteral("Cancel"), 0, 0, owner);
+    dialog->setObjectName(QStringLiteral("OutputProgress"));
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setMinimumDuration(400);
+    dialog->setAutoClose(false);
+    dialog->setAutoReset(false);
     std::atomic<bool> cancelled{false};
-    QObject::connect(&dialog, &QProgressDialog::canceled, [&cancelled] { cancelled = true; });
+    QObject::connect(dialog, &QProgressDialog::canceled, [&cancelled] { cancelled = true; });
+    QObject::connect(owner, &QObject::destroyed, [&cancelled] { cancelled = true; });
     // Progress posted by the worker is delivered through this object, which goes first, so
     // nothing left in the queue reaches the dialog after it is gone.
     QObject updates;
     toolkit::WorkProgress progress;
     progress.cancelled = [&cancelled] { return cancelled.load(); };
-    progress.report = [&updates, &dialog](int done, int total) {
+    progress.report = [&updates, dialog](int done, int total) {
         QMetaObject::invokeMethod(
             &updates,
-            [&dialog, done, total] {
-                dialog.setMaximum(total);
-                dialog.setValue(total > 0 ? done : 0);
+            [dialog, done, total] {
+                if (dialog) {
+                    dialog->setMaximum(total);
+                    dialog->setValue(total > 0 ? done : 0);
+                }
             },
             Qt::QueuedConnection);
     };
@@ -67,6 +73,7 @@ void runWithProgress(QWidget *owner, const QString &label,
     loop.exec();
     worker->wait();
     delete worker;
+    delete dialog.data();
     if (failure) {
         std::rethrow_exception(failure);
     }

@@ -75,15 +75,17 @@ void frmDicomViewer::printImages(const std::vector<std::shared_ptr<toolkit::Imag
     const QPointer<frmDicomViewer> alive(this);
     const viewer::PrintTarget target = viewer::currentPrintTarget();
     QStringList failures;
+    QPointer<QProgressDialog> progress;
     try {
         QPrinter printer(QPrinter::HighResolution);
         viewer::preparePrinter(printer, target);
         const int total = int(images.size());
-        QProgressDialog progress(QStringLiteral("Printing..."), QString(), 0, total, this);
-        progress.setObjectName(QStringLiteral("PrintProgress"));
-        progress.setWindowModality(Qt::WindowModal);
-        progress.setMinimumDuration(400);
-        progress.setCancelButton(nullptr);
+        // On the heap: the window deletes its children should it be closed between images.
+        progress = new QProgressDialog(QStringLiteral("Printing..."), QString(), 0, total, this);
+        progress->setObjectName(QStringLiteral("PrintProgress"));
+        progress->setWindowModality(Qt::WindowModal);
+        progress->setMinimumDuration(400);
+        progress->setCancelButton(nullptr);
         viewer::printPages(
             printer, pages,
             [&](int index) {
@@ -99,18 +101,22 @@ void frmDicomViewer::printImages(const std::vector<std::shared_ptr<toolkit::Imag
                 return item;
             },
             [&](int done) {
-                progress.setLabelText(
-                    QStringLiteral("Printing image %1 of %2").arg(done).arg(total));
-                progress.setValue(done);
+                if (progress) {
+                    progress->setLabelText(
+                        QStringLiteral("Printing image %1 of %2").arg(done).arg(total));
+                    progress->setValue(done);
+                }
                 // The windows keep painting between images of a long job.
                 QCoreApplication::processEvents();
             });
     } catch (...) {
+        delete progress.data();
         if (alive) {
             m_outputBusy = false;
         }
         throw;
     }
+    delete progress.data();
     if (!alive) {
         return;
     }

@@ -69,7 +69,6 @@ TEST(PrintLayout, TheSelectedImageFillsItsOwnPage) {
 
 TEST(PrintLayout, TheInstanceNumberIsAWholeNumberOrNothing) {
     EXPECT_EQ(instanceNumberText(QVariant(7)), "7");
-    EXPECT_EQ(instanceNumberText(QVariant(-3)), "-3");
     EXPECT_EQ(instanceNumberText(QVariant(2.5)), "2");
     EXPECT_EQ(instanceNumberText(QVariant(QVariantList{12, 13})), "12");
     EXPECT_EQ(instanceNumberText(QVariant()), "");
@@ -77,9 +76,8 @@ TEST(PrintLayout, TheInstanceNumberIsAWholeNumberOrNothing) {
 }
 
 TEST(ExportChoices, AviIsOfferedForSeveralFramesAndChosenByTheLastThreeLetters) {
-    EXPECT_EQ(exportFilter(1), "Windows Bitmap(*.bmp)|*.bmp|JPeg(*.jpg)|*.jpg");
-    EXPECT_EQ(exportFilter(2), "AVI (*.avi)|*.avi|Windows Bitmap(*.bmp)|*.bmp|JPeg(*.jpg)|*.jpg");
-    EXPECT_EQ(exportFilter(0), kPictureFilter);
+    EXPECT_EQ(exportFilter(1), kPictureFilter);
+    EXPECT_EQ(exportFilter(2), kMovieFilter);
 
     for (const char *name : {"loop.avi", "LOOP.AVI", "/tmp/a.Avi", "avi"}) {
         EXPECT_TRUE(exportsAsMovie(QString::fromUtf8(name))) << name;

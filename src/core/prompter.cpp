@@ -35,7 +35,7 @@ QFont Prompter::chooseFont(const QFont &initial, QWidget *) {
 
 int ScriptedPrompter::message(const QString &text, Icon icon, int buttons, const QString &title,
                               QWidget *) {
-    records.push_back({Record::Message, text, title, icon, buttons, QString()});
+    records.push_back({Record::Message, text, title, icon, buttons, QString(), QString()});
     if (!buttonAnswers.empty()) {
         const int answer = buttonAnswers.front();
         buttonAnswers.pop_front();
@@ -51,7 +51,7 @@ int ScriptedPrompter::message(const QString &text, Icon icon, int buttons, const
 
 QString ScriptedPrompter::input(const QString &prompt, const QString &title,
                                 const QString &defaultText, QWidget *) {
-    records.push_back({Record::Input, prompt, title, Icon::None, 0, QString()});
+    records.push_back({Record::Input, prompt, title, Icon::None, 0, QString(), QString()});
     if (!inputAnswers.empty()) {
         QString answer = inputAnswers.front();
         inputAnswers.pop_front();
@@ -60,9 +60,9 @@ QString ScriptedPrompter::input(const QString &prompt, const QString &title,
     return defaultText;
 }
 
-QStringList ScriptedPrompter::openFiles(const QString &title, const QString &, bool,
+QStringList ScriptedPrompter::openFiles(const QString &title, const QString &filter, bool,
                                         const QString &, QWidget *) {
-    records.push_back({Record::Open, title, title, Icon::None, 0, QString()});
+    records.push_back({Record::Open, title, title, Icon::None, 0, QString(), filter});
     if (fileAnswers.empty()) {
         return {};
     }
@@ -71,9 +71,9 @@ QStringList ScriptedPrompter::openFiles(const QString &title, const QString &, b
     return answer;
 }
 
-QString ScriptedPrompter::saveFile(const QString &title, const QString &, const QString &,
+QString ScriptedPrompter::saveFile(const QString &title, const QString &filter, const QString &,
                                    QWidget *) {
-    records.push_back({Record::Save, title, title, Icon::None, 0, QString()});
+    records.push_back({Record::Save, title, title, Icon::None, 0, QString(), filter});
     if (fileAnswers.empty()) {
         return {};
     }
@@ -90,7 +90,8 @@ int ScriptedPrompter::detailedMessage(const QString &text, const QString &detail
 }
 
 QColor ScriptedPrompter::chooseColour(const QColor &initial, QWidget *) {
-    records.push_back({Record::Colour, initial.name(), QString(), Icon::None, 0, QString()});
+    records.push_back(
+        {Record::Colour, initial.name(), QString(), Icon::None, 0, QString(), QString()});
     if (colourAnswers.empty()) {
         return initial;
     }
@@ -100,7 +101,8 @@ QColor ScriptedPrompter::chooseColour(const QColor &initial, QWidget *) {
 }
 
 QFont ScriptedPrompter::chooseFont(const QFont &initial, QWidget *) {
-    records.push_back({Record::Font, initial.family(), QString(), Icon::None, 0, QString()});
+    records.push_back(
+        {Record::Font, initial.family(), QString(), Icon::None, 0, QString(), QString()});
     if (fontAnswers.empty()) {
         return initial;
     }

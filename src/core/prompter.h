@@ -61,6 +61,7 @@ public:
         Icon icon = Icon::None;
         int buttons = 0;
         QString detail;
+        QString filter; // of a file dialog
     };
     int message(const QString &text, Icon icon, int buttons, const QString &title,
                 QWidget *parent) override;

@@ -2,6 +2,7 @@
 
 #include "viewer/imageset.h"
 #include "viewer/mousetools.h"
+#include "viewer/printlayout.h"
 
 #include <QMainWindow>
 #include <QPointF>
@@ -211,6 +212,20 @@ public:
     // "Settings": the user picks the monitor for results on a map of the desktop.
     void mnuDisplayMonitor_Click();
     clsMonitors &monitors() { return *m_monitors; }
+    // --- printing, export, import and clipboard (frmdicomviewerprint.cpp,
+    // frmdicomviewerexport.cpp)
+    // Every image, six to a page, after the user confirms; or the selected image on its page.
+    void PrintWindows_Click();
+    void mnuPrintSel_Click();
+    void cmnuPrintSelImage_Click();
+    // The selected image as a picture, or its frames as an AVI movie; a picture or movie file
+    // as a new image; the selected image's picture to and from the clipboard.
+    void Export_Click();
+    void Import_Click();
+    void Copy_Click();
+    void Paste_Click();
+    // Whether a print, export or import is running (a second one is turned away meanwhile).
+    bool outputBusy() const { return m_outputBusy; }
 
     // --- state
     viewer::ImageSet &imageSet() { return *m_set; }
@@ -330,6 +345,11 @@ private:
     void placeOnResultMonitor();
     void moveFrameTo(const QRect &frame);
     std::unique_ptr<clsMonitors> m_monitors;
+    // printing, export and import parts
+    void printImages(const std::vector<std::shared_ptr<toolkit::Image>> &images,
+                     const std::vector<viewer::PrintPage> &pages);
+    void addImportedImage(std::shared_ptr<toolkit::Image> image);
+    bool m_outputBusy = false;
 
     bool m_presetInProgress = false;
     bool m_savedRendering = false;

@@ -41,15 +41,8 @@ inline constexpr int kMouseSelect = 1;
 // A feature removes its entries from here.
 inline const QStringList kPendingEntries = {
     // File
-    QStringLiteral("PrintWindows"),
-    QStringLiteral("mnuPrintSel"),
-    QStringLiteral("Import"),
-    QStringLiteral("Export"),
     QStringLiteral("FileWrite"),
     QStringLiteral("mWriteToCD"),
-    // Edit
-    QStringLiteral("Copy"),
-    QStringLiteral("Paste"),
     // Display
     QStringLiteral("mnuLabel"),
     QStringLiteral("mnuDisplaySlice"),
@@ -59,7 +52,6 @@ inline const QStringList kPendingEntries = {
     QStringLiteral("CineOscillate"),
     QStringLiteral("CineStop"),
     // Context menu
-    QStringLiteral("cmnuPrintSelImage"),
     // Series, Play
     QStringLiteral("mnuOpenInSlice"),
     QStringLiteral("mPlayCine"),

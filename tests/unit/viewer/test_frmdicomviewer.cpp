@@ -164,15 +164,16 @@ TEST_F(ViewerWindowTest, EveryMenuEntryExistsWithItsCaptionAndOnlyBuiltOnesWork)
         {"cmnuRotateCounterClockwise", "Rotate Counter-Clockwise", false, true},
         {"mnuDisplayResult", "View Result", false, true},
         {"mnuDisplayMonitor", "Settings", true, true},
+        {"PrintWindows", "Print", false, true},
+        {"mnuPrintSel", "Print Selected Image", false, true},
+        {"cmnuPrintSelImage", "Print Selected Image", true, true},
+        {"Import", "&Import non-DICOM file", true, true},
+        {"Export", "&Export to non-DICOM file", true, true},
+        {"Copy", "&Copy", true, true},
+        {"Paste", "&Paste", true, true},
         // entries of features still to come
-        {"PrintWindows", "Print", false, false},
-        {"mnuPrintSel", "Print Selected Image", false, false},
-        {"Import", "&Import non-DICOM file", false, false},
-        {"Export", "&Export to non-DICOM file", false, false},
         {"FileWrite", "&Export to DICOM File", false, false},
         {"mWriteToCD", "&Write to CD", false, false},
-        {"Copy", "&Copy", false, false},
-        {"Paste", "&Paste", false, false},
         {"Verify", "&Verify", true, true},
         {"SendSelected", "&Send Selected", true, true},
         {"SendAll", "Send &All", true, true},
@@ -194,7 +195,6 @@ TEST_F(ViewerWindowTest, EveryMenuEntryExistsWithItsCaptionAndOnlyBuiltOnesWork)
         {"cmnuLabelClear", "Clear Labels", false, true},
         {"cmnuLabelDelete", "Delete Selected Label", false, true},
         {"cmnuLabelDetails", "Label Details...", true, true},
-        {"cmnuPrintSelImage", "Print Selected Image", false, false},
         {"mnuOpenInSlice", "Open in Slice Window", false, false},
         {"mPlayCine", "&Cine", false, false},
         {"mPlay", "&Images", false, false},
@@ -402,13 +402,17 @@ TEST_F(ViewerWindowTest, TileEntriesSortAndCloseImageReachTheImageSet) {
     EXPECT_EQ(QFileInfo(v.GetSelectedImage()->sourceName()).fileName(), "none");
 }
 
-TEST_F(ViewerWindowTest, InitImageGivesEveryImageItsDefaultWindow) {
-    frmDicomViewer &v = openViewer(2);
-    for (int p = 1; p <= 2; ++p) {
-        v.Viewer->images().item(p)->setLevel(12345);
+TEST_F(ViewerWindowTest, InitImageGivesTheImagesAddedSinceTheirDefaultWindow) {
+    frmDicomViewer &v = openViewer(1);
+    v.Viewer->images().item(1)->setLevel(777); // opened and shown: the user's to change
+    for (int i = 0; i < 2; ++i) {
+        const auto added = test::makeImage(QStringLiteral("added%1").arg(i));
+        added->setLevel(12345);
+        v.Viewer->images().add(added);
     }
     v.InitImage();
-    for (int p = 1; p <= 2; ++p) {
+    EXPECT_EQ(v.Viewer->images().item(1)->level(), 777);
+    for (int p = 2; p <= 3; ++p) {
         const auto image = v.Viewer->images().item(p);
         EXPECT_EQ(image->level(), image->defaultWindow().center);
     }

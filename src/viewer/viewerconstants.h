@@ -40,8 +40,6 @@ inline const QStringList kPendingEntries = {
     QStringLiteral("mnuPrintSel"),
     QStringLiteral("Import"),
     QStringLiteral("Export"),
-    QStringLiteral("FileWrite"),
-    QStringLiteral("mWriteToCD"),
     // Edit
     QStringLiteral("Copy"),
     QStringLiteral("Paste"),

@@ -119,7 +119,9 @@ QStringList burnArguments(const BurnJob &job, const QString &outdev) {
     for (const TrackFile &f : job.files) {
         args << QStringLiteral("-map") << f.sourcePath << folder + QLatin1Char('/') + f.name;
     }
-    args << QStringLiteral("-commit");
+    // Writing and giving the drive back in one step: the finished disc comes out of the
+    // drive, and xorriso does not read the new session back into the log.
+    args << QStringLiteral("-commit_eject") << QStringLiteral("all");
     return args;
 }
 

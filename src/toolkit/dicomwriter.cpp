@@ -357,8 +357,11 @@ DicomWriteResult writeDicomFile(const Image &image, const QString &path, bool fi
                 result.lossy = pixelDataOf(*file->getDataset()) != nullptr;
                 result.newInstance = result.lossy;
             } else {
-                // Pixels the viewer cannot decode either are damaged, and no other syntax
-                // would make them whole: that is the error to report.
+                // The lossy encoder draws through DCMTK's DicomImage, which takes 8 to 32-bit
+                // monochrome, signed or not, RGB of 8 and 16 bits, YBR, palettes and many
+                // frames; what it refuses is what DicomImage cannot draw. Pixels the viewer
+                // cannot decode either are damaged, and no other syntax would make them
+                // whole: that is the error to report. The rest falls back to JPEG Lossless.
                 for (int f = 1; f <= image.frameCount(); ++f) {
                     (void)image.frame(f);
                 }

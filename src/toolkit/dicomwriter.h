@@ -19,8 +19,8 @@ struct DicomWriteResult {
     QString note;
 };
 
-// Writes `image` as a DICOM file: with `fileFormat` a Part 10 file (preamble and file meta
-// information), otherwise the bare data set. The pixels are encoded in `transferSyntaxUid`
+// Writes `image` as a DICOM file: with `fileFormat` the file format of media (preamble and file
+// meta information), otherwise the bare data set. The pixels are encoded in `transferSyntaxUid`
 // with `quality` (1..100) for the lossy JPEG syntaxes. A lossy encoding gives the image a new
 // SOP Instance UID, and data deeper than the encoding's 8 or 12 bits are scaled into it with
 // a new Rescale Slope/Intercept, so modality values keep their meaning. Pixels the lossy

@@ -3,6 +3,8 @@
 // What the burn tests share: a folder of files to burn, and reading an ISO image back with
 // xorriso itself.
 
+#include "support/filesizelimit.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -11,9 +13,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <sys/resource.h>
-
-#include <csignal>
 #include <ostream>
 
 inline void PrintTo(const QString &text, std::ostream *os) {
@@ -91,28 +90,5 @@ inline QByteArray contentOf(const QString &path) {
     f.open(QIODevice::ReadOnly);
     return f.readAll();
 }
-
-// Files may not grow beyond `bytes` while this lives, in this process and in programs it
-// starts meanwhile: a full disc or disk as a writer meets it.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
-};
 
 } // namespace ravlen::test

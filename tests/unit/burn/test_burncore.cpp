@@ -15,13 +15,6 @@ using namespace ravlen::burn;
 
 namespace {
 
-TEST(BurnLog, LinesEndInCarriageReturnAndLineFeed) {
-    BurnLog log;
-    log.add(QStringLiteral("Writing the data track"));
-    log.add(QString());
-    EXPECT_EQ(log.text(), QStringLiteral("Writing the data track\r\n\r\n"));
-}
-
 TEST(BurnLog, FinishOfASuccessfulAndAFailedBurn) {
     BurnLog ok;
     ok.add(QStringLiteral("started"));
@@ -99,21 +92,6 @@ TEST(XorrisoOutput, DriveListGivesNamedRecorders) {
     EXPECT_EQ(drives[1].name, QStringLiteral("/dev/sr1"));
     EXPECT_FALSE(drives[0].imageFile);
     EXPECT_TRUE(parseDrives(QStringLiteral("I:1: xorriso : SORRY : No drives found\n")).isEmpty());
-}
-
-TEST(XorrisoOutput, ArgumentsNameEveryFileUnderTheOneFolder) {
-    BurnJob job;
-    job.volumeLabel = QStringLiteral("RavLen_PACS");
-    job.folderName = QStringLiteral("123");
-    job.files = {{QStringLiteral("IM000001"), QStringLiteral("/s/IM000001")},
-                 {QStringLiteral("-x"), QStringLiteral("/s/-x")}};
-    const QStringList args = burnArguments(job, QStringLiteral("stdio:/tmp/a.iso.part"));
-    const QString joined = args.join(QLatin1Char(' '));
-    EXPECT_TRUE(joined.contains(QStringLiteral("-outdev stdio:/tmp/a.iso.part")));
-    EXPECT_TRUE(joined.contains(QStringLiteral("-volid RavLen_PACS")));
-    EXPECT_TRUE(joined.contains(QStringLiteral("-mkdir /123 -- -map /s/IM000001 /123/IM000001")));
-    EXPECT_TRUE(joined.contains(QStringLiteral("-map /s/-x /123/-x")));
-    EXPECT_TRUE(joined.endsWith(QStringLiteral("-commit_eject all")));
 }
 
 TEST(BurnJob, OnlyTheFolderOwnFilesAreBurned) {

@@ -101,23 +101,6 @@ TEST_F(BurnWindowTest, BurnToADiscImageEndsWithTheFinishLines) {
     EXPECT_TRUE(window->Burn->isEnabled());
 }
 
-TEST_F(BurnWindowTest, FailedBurnSaysNotSuccessfullyWithTheStatus) {
-    if (QFile(QStringLiteral("/sys/ravlen-probe")).open(QIODevice::WriteOnly)) {
-        GTEST_SKIP() << "no folder here refuses writing";
-    }
-    auto window = openWindow();
-    selectImageTarget(*window);
-    prompts->fileAnswers.push_back({QStringLiteral("/sys/patient.iso")});
-    window->Burn->click();
-    ASSERT_TRUE(waitForEnd(*window));
-    static const QRegularExpression finish(
-        QStringLiteral("\r\nBurn finished NOT \\(\\d+\\)successfully!\r\n$"));
-    EXPECT_TRUE(finish.match(window->messageLog()).hasMatch())
-        << window->messageLog().toStdString();
-    EXPECT_TRUE(window->messageLog().contains(QStringLiteral("Permission denied")));
-    EXPECT_TRUE(prompts->messages().isEmpty()); // failures go to the log only
-}
-
 TEST_F(BurnWindowTest, WithoutXorrisoTheListIsEmptyAndBurnOnlyLogs) {
     auto window = openWindow(dir.filePath(QStringLiteral("no-xorriso")));
     EXPECT_EQ(window->AvailableDevices->count(), 0);

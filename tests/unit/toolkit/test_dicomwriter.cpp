@@ -2,6 +2,7 @@
 // DICOMDIR of a folder of such files.
 #include "core/errors.h"
 #include "support/dicomtestdata.h"
+#include "support/filesizelimit.h"
 #include "toolkit/dicomdir.h"
 #include "toolkit/dicomwriter.h"
 #include "toolkit/image.h"
@@ -12,10 +13,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <sys/resource.h>
-
 #include <cmath>
-#include <csignal>
 
 // Readable failure messages for texts.
 void PrintTo(const QString &text, std::ostream *os) {
@@ -291,26 +289,6 @@ TEST_F(DicomWriter, ReadOnlyFolderGivesAClearError) {
     EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/x.dcm")));
 }
 
-// Files beyond `bytes` cannot grow while this lives: a full disk as the writer meets it.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
-};
-
 TEST_F(DicomWriter, FullDiskLeavesTheEarlierFileAndNoPartialOne) {
     const auto small = ctImage(hounsfield(8, 8, 0, 100), 8, 8);
     const QString target = path(QStringLiteral("IM000001"));
@@ -322,7 +300,7 @@ TEST_F(DicomWriter, FullDiskLeavesTheEarlierFileAndNoPartialOne) {
 
     const auto big = ctImage(hounsfield(256, 256, -1000, 1000), 256, 256);
     {
-        const FileSizeLimit limit(64 * 1024);
+        const test::FileSizeLimit limit(64 * 1024);
         try {
             writeDicomFile(*big, target, true, kExplicitLittle, 100);
             ADD_FAILURE() << "no error";

@@ -86,16 +86,6 @@ protected:
     QString viewerSource;
 };
 
-TEST(StagingNames, FoldersAndFiles) {
-    EXPECT_EQ(viewer::studyFolderName(QStringLiteral("123")), QStringLiteral("123"));
-    EXPECT_EQ(viewer::seriesFolderName(QStringLiteral("2")), QStringLiteral("SERIES2"));
-    EXPECT_EQ(viewer::seriesFolderName(QStringLiteral("a b")), QStringLiteral("SERIESa b"));
-    EXPECT_EQ(viewer::seriesFolderName(QString()), QStringLiteral("SERIES"));
-    EXPECT_EQ(viewer::imageFileName(1), QStringLiteral("IM000001"));
-    EXPECT_EQ(viewer::imageFileName(300), QStringLiteral("IM000300"));
-    EXPECT_EQ(viewer::discViewerFiles().size(), 8);
-}
-
 TEST(StagingNames, SafeNamesKeepToOneHarmlessFolder) {
     struct Row {
         const char *text;

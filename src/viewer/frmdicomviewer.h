@@ -147,6 +147,13 @@ public:
     // Whether a network command is waiting for its peer.
     bool networkBusy() const { return m_networkBusy; }
 
+    // --- DICOM export and patient discs (frmdicomviewerdisc.cpp)
+    // Writes the selected image to a chosen file in JPEG Extended, quality 100.
+    void FileWrite_Click();
+    // Stages every image for a patient disc, then opens the burn window on the current image's
+    // folder; tells the user when there is nothing to stage or burn.
+    void mWriteToCD_Click();
+
     // --- windowing, sharpening and smoothing (frmdicomviewerwindowing.cpp)
     // "Default Level": the selected image's own window, and slider ranges of three times its
     // width either way. Also the first step of InitImage.

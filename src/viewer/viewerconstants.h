@@ -40,9 +40,6 @@ inline constexpr int kMouseSelect = 1;
 // they exist with their captions and stay disabled, whatever SetImageControlsEnabled asks.
 // A feature removes its entries from here.
 inline const QStringList kPendingEntries = {
-    // File
-    QStringLiteral("FileWrite"),
-    QStringLiteral("mWriteToCD"),
     // Display
     QStringLiteral("mnuLabel"),
     QStringLiteral("mnuDisplaySlice"),
@@ -51,7 +48,6 @@ inline const QStringList kPendingEntries = {
     QStringLiteral("CineReverse"),
     QStringLiteral("CineOscillate"),
     QStringLiteral("CineStop"),
-    // Context menu
     // Series, Play
     QStringLiteral("mnuOpenInSlice"),
     QStringLiteral("mPlayCine"),

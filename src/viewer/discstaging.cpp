@@ -19,6 +19,8 @@
 #include <cstring>
 #include <map>
 
+#include <unistd.h>
+
 namespace ravlen::viewer {
 
 namespace {
@@ -53,8 +55,22 @@ QString oneLine(const QString &text) {
 // of another patient whose study has the same ID must never reach this patient's disc.
 bool isStagingOutput(const QString &name) {
     static const QRegularExpression produced(QStringLiteral(
-        "^(IM\\d{6,}|DICOMDIR|README\\.TXT|\\.DICOMDIR\\.part|\\.ravlen-[0-9a-f]+\\.part)$"));
+        "^(SERIES.*-\\d{2,}|IM\\d{6,}|DICOMDIR|README\\.TXT|\\.DICOMDIR\\.part|"
+        "\\.ravlen-[0-9a-f]+\\.part)$"));
     return produced.match(name).hasMatch();
+}
+
+// Gives a staged image its second name for the disc's index: a hard link, so the file's data
+// is written (and burned) once; a copy where the file system has no links.
+void linkForIndex(const QString &file, const QString &indexName) {
+    QFile::remove(indexName);
+    if (::link(QFile::encodeName(file).constData(), QFile::encodeName(indexName).constData()) ==
+        0) {
+        return;
+    }
+    if (!QFile::copy(file, indexName)) {
+        fail(QStringLiteral("%1: cannot be written").arg(indexName));
+    }
 }
 
 void clearStagingOutput(const QString &folder) {
@@ -128,7 +144,13 @@ QString seriesFolderName(const QString &seriesNumber) {
     return safeName(QStringLiteral("SERIES") + seriesNumber, QStringLiteral("SERIES"));
 }
 
-QString imageFileName(int position) {
+QString imageFileName(const QString &seriesNumber, int position) {
+    return safeName(QStringLiteral("SERIES") + fmt::zero2(seriesNumber) + QLatin1Char('-') +
+                        fmt::zero2(double(position)),
+                    QStringLiteral("SERIES-") + fmt::zero2(double(position)));
+}
+
+QString indexFileName(int position) {
     return QStringLiteral("IM%1").arg(position, 6, 10, QLatin1Char('0'));
 }
 
@@ -176,6 +198,14 @@ QString discReadme(const DiscFacts &facts) {
                 ? facts.imageFiles.first()
                 : facts.imageFiles.first() + QStringLiteral(" ... ") + facts.imageFiles.last();
         lines << QStringLiteral("  %1  the images, one DICOM file each").arg(range, -24);
+    }
+    if (!facts.indexFiles.isEmpty()) {
+        const QString range =
+            facts.indexFiles.size() == 1
+                ? facts.indexFiles.first()
+                : facts.indexFiles.first() + QStringLiteral(" ... ") + facts.indexFiles.last();
+        lines << QStringLiteral("  %1  the same images under the names DICOMDIR lists")
+                     .arg(range, -24);
     }
     lines << QStringLiteral("  %1  the index of the images that DICOM viewers read")
                  .arg(QStringLiteral("DICOMDIR"), -24);
@@ -270,10 +300,12 @@ StagingReport DiscStaging::stage(const std::vector<std::shared_ptr<toolkit::Imag
         const toolkit::Image &image = *images[i];
         try {
             folderOf[i] = folderFor(seriesFolderName(image.seriesNumber()));
-            const toolkit::DicomWriteResult r = toolkit::writeDicomFile(
-                image, folderOf[i] + QLatin1Char('/') + imageFileName(position), true,
-                toolkit::kJpegExtendedUid, 100);
+            const QString file =
+                folderOf[i] + QLatin1Char('/') + imageFileName(image.seriesNumber(), position);
+            const toolkit::DicomWriteResult r =
+                toolkit::writeDicomFile(image, file, true, toolkit::kJpegExtendedUid, 100);
             ++report.written;
+            linkForIndex(file, folderOf[i] + QLatin1Char('/') + indexFileName(position));
             if (!r.note.isEmpty()) {
                 report.notes << QStringLiteral("Image %1 (%2): %3")
                                     .arg(position)
@@ -310,7 +342,7 @@ StagingReport DiscStaging::stage(const std::vector<std::shared_ptr<toolkit::Imag
         }
     }
     writeDiscIndex(burnFolder, burned, studyId, now, report);
-    if (QDir(burnFolder).entryList({QStringLiteral("IM*")}, QDir::Files).isEmpty()) {
+    if (QDir(burnFolder).entryList({QStringLiteral("SERIES*")}, QDir::Files).isEmpty()) {
         return report; // nothing of this run to burn there
     }
     report.burnFolder = burnFolder + QLatin1Char('/');
@@ -341,9 +373,10 @@ void DiscStaging::writeDiscIndex(const QString &folder,
                                  const QString &studyId, const QDateTime &now,
                                  StagingReport &report) const {
     const QDir dir(folder);
-    const QStringList files = dir.entryList({QStringLiteral("IM*")}, QDir::Files, QDir::Name);
+    const QStringList indexed =
+        dir.entryList({QStringLiteral("IM*")}, QDir::Files, QDir::Name);
     try {
-        const toolkit::DicomDirResult r = toolkit::writeDicomDir(folder, files, kFileSetId);
+        const toolkit::DicomDirResult r = toolkit::writeDicomDir(folder, indexed, kFileSetId);
         for (const QString &refused : r.refused) {
             report.notes << QStringLiteral("DICOMDIR leaves out %1").arg(refused);
         }
@@ -353,7 +386,8 @@ void DiscStaging::writeDiscIndex(const QString &folder,
 
     DiscFacts facts;
     facts.studyId = studyId;
-    facts.imageFiles = files;
+    facts.imageFiles = dir.entryList({QStringLiteral("SERIES*")}, QDir::Files, QDir::Name);
+    facts.indexFiles = indexed;
     facts.written = now;
     facts.viewerIncluded = dir.exists(QStringLiteral("viewer.exe"));
     if (!images.empty()) {

@@ -28,9 +28,13 @@ QString safeName(const QString &text, const QString &placeholder);
 // The staging folder of a study ("123") and of a series in it ("SERIES2").
 QString studyFolderName(const QString &studyId);
 QString seriesFolderName(const QString &seriesNumber);
-// The file of the image at `position` (1-based, across the whole image set): "IM000001". A
-// DICOM file ID (at most 8 of A-Z, 0-9 and "_") so the disc's DICOMDIR can list it.
-QString imageFileName(int position);
+// The file of the image at `position` (1-based, across the whole image set) of a series:
+// "SERIES02-01" ("00"-formatted series number, when it is a number, and position).
+QString imageFileName(const QString &seriesNumber, int position);
+// The second name of the same file for the disc's index: "IM000001". A DICOMDIR can only list
+// DICOM file IDs (at most 8 of A-Z, 0-9 and "_"), which "SERIES02-01" can never be; the two
+// names share the file (a hard link), so the disc holds its data once.
+QString indexFileName(int position);
 
 // The program files of the stand-alone disc viewer, copied next to the images.
 const QStringList &discViewerFiles();
@@ -42,7 +46,8 @@ struct DiscFacts {
     QString studyId;
     QString studyDescription;
     QString studyDate; // as shown to the user
-    QStringList imageFiles;
+    QStringList imageFiles; // as named by the series
+    QStringList indexFiles; // the same images under the names the DICOMDIR lists
     QStringList series; // series numbers, each once, in order
     bool viewerIncluded = false;
     QDateTime written;

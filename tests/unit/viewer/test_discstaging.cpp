@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace ravlen;
 using namespace ravlen::testdata;
 using ravlen::toolkit::Image;
@@ -141,10 +143,20 @@ TEST_F(Staging, ThreeImagesOfOneSeriesWithTheViewerAndAnIndex) {
     const QString series = folder(QStringLiteral("123/SERIES2"));
     EXPECT_EQ(r.burnFolder, QFileInfo(series).canonicalFilePath() + QLatin1Char('/'));
     EXPECT_EQ(r.discFolderName, QStringLiteral("123"));
-    EXPECT_EQ(filesIn(series), (QStringList{"DICOMDIR", "IM000001", "IM000002", "IM000003",
-                                            "MSCOMCTL.OCX", "MSVBVM60.dll", "README.TXT",
-                                            "STDOLE2.TLB", "ezDICOMax.ocx", "viewer.exe"}));
-    const auto back = Image::fromFile(series + QStringLiteral("/IM000002"));
+    EXPECT_EQ(filesIn(series),
+              (QStringList{"DICOMDIR", "IM000001", "IM000002", "IM000003", "MSCOMCTL.OCX",
+                           "MSVBVM60.dll", "README.TXT", "SERIES02-01", "SERIES02-02",
+                           "SERIES02-03", "STDOLE2.TLB", "ezDICOMax.ocx", "viewer.exe"}));
+    const auto back = Image::fromFile(series + QStringLiteral("/SERIES02-02"));
+    // The index's name is the same file, not a second copy.
+    EXPECT_EQ(QFileInfo(series + QStringLiteral("/IM000002")).size(),
+              QFileInfo(series + QStringLiteral("/SERIES02-02")).size());
+    struct stat a {};
+    struct stat b {};
+    ASSERT_EQ(::stat(QFile::encodeName(series + QStringLiteral("/IM000002")).constData(), &a), 0);
+    ASSERT_EQ(::stat(QFile::encodeName(series + QStringLiteral("/SERIES02-02")).constData(), &b),
+              0);
+    EXPECT_EQ(a.st_ino, b.st_ino);
     EXPECT_EQ(back->transferSyntaxUid(), QStringLiteral("1.2.840.10008.1.2.4.51"));
     EXPECT_EQ(back->rows(), 16);
 
@@ -165,11 +177,12 @@ TEST_F(Staging, InterleavedSeriesKeepTheirSetPositions) {
                            ctImage("c", "77", "1"), ctImage("d", "77", "3")};
     const viewer::StagingReport r = stage(images, QStringLiteral("77"), 3);
     EXPECT_EQ(filesIn(folder(QStringLiteral("77/SERIES1"))),
-              (QStringList{"DICOMDIR", "IM000001", "IM000003", "README.TXT"}));
+              (QStringList{"DICOMDIR", "IM000001", "IM000003", "README.TXT", "SERIES01-01",
+                           "SERIES01-03"}));
     // the program files go with the last image, series 3
     const QStringList three = filesIn(folder(QStringLiteral("77/SERIES3")));
-    EXPECT_TRUE(three.contains(QStringLiteral("IM000002")));
-    EXPECT_TRUE(three.contains(QStringLiteral("IM000004")));
+    EXPECT_TRUE(three.contains(QStringLiteral("SERIES03-02")));
+    EXPECT_TRUE(three.contains(QStringLiteral("SERIES03-04")));
     EXPECT_TRUE(three.contains(QStringLiteral("viewer.exe")));
     // the current image (3) is of series 1: that folder is burned
     EXPECT_TRUE(r.burnFolder.endsWith(QStringLiteral("/77/SERIES1/")));
@@ -182,8 +195,8 @@ TEST_F(Staging, ARunStartsItsFoldersAfreshAndLeavesOtherStudies) {
     // the same study ID again, now with one image (another patient, say)
     const viewer::StagingReport r = stage({ctImage("z", "5", "1")}, QStringLiteral("5"));
     const QStringList five = filesIn(folder(QStringLiteral("5/SERIES1")));
-    EXPECT_TRUE(five.contains(QStringLiteral("IM000001")));
-    EXPECT_FALSE(five.contains(QStringLiteral("IM000002")));
+    EXPECT_TRUE(five.contains(QStringLiteral("SERIES01-01")));
+    EXPECT_FALSE(five.contains(QStringLiteral("SERIES01-02")));
     EXPECT_FALSE(five.contains(QStringLiteral("IM000003")));
     EXPECT_TRUE(five.contains(QStringLiteral("viewer.exe")));
     EXPECT_TRUE(filesIn(folder(QStringLiteral("9/SERIES1"))).contains(QStringLiteral("IM000001")));
@@ -199,8 +212,9 @@ TEST_F(Staging, ACorruptImageIsReportedByNameAndTheRestStaged) {
     EXPECT_TRUE(r.failures[0].startsWith(QStringLiteral("Image 2 (broken.dcm): ")))
         << r.failures[0].toStdString();
     const QStringList series = filesIn(folder(QStringLiteral("123/SERIES2")));
-    EXPECT_TRUE(series.contains(QStringLiteral("IM000001")));
-    EXPECT_TRUE(series.contains(QStringLiteral("IM000003")));
+    EXPECT_TRUE(series.contains(QStringLiteral("SERIES02-01")));
+    EXPECT_TRUE(series.contains(QStringLiteral("SERIES02-03")));
+    EXPECT_FALSE(series.contains(QStringLiteral("SERIES02-02")));
     EXPECT_FALSE(series.contains(QStringLiteral("IM000002")));
     EXPECT_FALSE(r.burnFolder.isEmpty());
     EXPECT_TRUE(viewer::stagingMessage(r, viewerSource).contains(QStringLiteral("broken.dcm")));
@@ -346,16 +360,27 @@ TEST(DiscReadme, SaysWhatTheDiscHoldsOnLinesOfItsOwn) {
     facts.patientId = QStringLiteral("PID-7");
     facts.studyId = QStringLiteral("123");
     facts.studyDate = QStringLiteral("2024-01-31");
-    facts.imageFiles = {QStringLiteral("IM000001"), QStringLiteral("IM000002")};
+    facts.imageFiles = {QStringLiteral("SERIES02-01"), QStringLiteral("SERIES02-02")};
+    facts.indexFiles = {QStringLiteral("IM000001"), QStringLiteral("IM000002")};
     facts.series = {QStringLiteral("2")};
     facts.written = QDateTime(QDate(2024, 6, 1), QTime(14, 3));
     const QString text = viewer::discReadme(facts);
     EXPECT_TRUE(text.endsWith(QStringLiteral("\r\n")));
     EXPECT_EQ(text.count(QLatin1Char('\n')), text.count(QStringLiteral("\r\n")));
     EXPECT_TRUE(text.contains(QStringLiteral("Patient:  Doe, John Injected: line (ID PID-7)\r\n")));
+    EXPECT_TRUE(text.contains(QStringLiteral("SERIES02-01 ... SERIES02-02")));
     EXPECT_TRUE(text.contains(QStringLiteral("IM000001 ... IM000002")));
     EXPECT_TRUE(text.contains(QStringLiteral("Written:  2024-06-01 14:03\r\n")));
     EXPECT_FALSE(text.contains(QStringLiteral("viewer.exe")));
 }
 
 } // namespace
+
+TEST(DiscNames, ImagesAreNamedBySeriesAndPositionAndIndexedByDicomFileIds) {
+    EXPECT_EQ(viewer::imageFileName(QStringLiteral("2"), 1), QStringLiteral("SERIES02-01"));
+    EXPECT_EQ(viewer::imageFileName(QStringLiteral("123"), 7), QStringLiteral("SERIES123-07"));
+    EXPECT_EQ(viewer::imageFileName(QStringLiteral("A1"), 300), QStringLiteral("SERIESA1-300"));
+    EXPECT_EQ(viewer::imageFileName(QStringLiteral("../../x"), 2), QStringLiteral("SERIES____x-02"))
+        << "no separators or dot runs from image data";
+    EXPECT_EQ(viewer::indexFileName(42), QStringLiteral("IM000042"));
+}

@@ -196,7 +196,8 @@ TEST_F(ViewerDiscTest, WriteToCdStagesThenBurnsTheCurrentSeriesInTheBurnWindow) 
     const QStringList staged = QDir(series).entryList(QDir::Files, QDir::Name);
     EXPECT_EQ(staged, (QStringList{QStringLiteral("DICOMDIR"), QStringLiteral("IM000001"),
                                    QStringLiteral("IM000002"), QStringLiteral("IM000003"),
-                                   QStringLiteral("README.TXT")}));
+                                   QStringLiteral("README.TXT"), QStringLiteral("SERIES02-01"),
+                                   QStringLiteral("SERIES02-02"), QStringLiteral("SERIES02-03")}));
     EXPECT_EQ(isoFileNames(iso, QStringLiteral("/123")), staged);
     // The test program has no disc viewer beside it: one message names all eight files.
     ASSERT_EQ(prompts->messages().size(), 1);

@@ -2,8 +2,12 @@
 
 #include "toolkit/image.h"
 #include "toolkit/imagedata.h"
+#include "toolkit/labelpainter.h"
 #include "toolkit/picturefilters.h"
 #include "toolkit/pipeline.h"
+#include "toolkit/tilegeometry.h"
+
+#include <QPainter>
 
 #include <QTransform>
 
@@ -53,7 +57,33 @@ QImage renderedPicture(const Image &image) {
         return QImage();
     }
     const int current = std::clamp(image.currentFrame(), 1, image.frameCount());
-    return renderedFrame(image, current).convertToFormat(QImage::Format_RGB32);
+    QImage picture = renderedFrame(image, current).convertToFormat(QImage::Format_RGB32);
+    drawLabels(picture, image);
+    return picture;
+}
+
+void drawLabels(QImage &picture, const Image &image) {
+    const LabelCollection &labels = image.labels();
+    if (labels.count() == 0 || picture.isNull()) {
+        return;
+    }
+    // The picture is the whole image fitted exactly, turned and mirrored as shown: labels on
+    // the image's pixels and labels placed in thousandths of the cell land where the viewer
+    // shows them; the picture stands for the cell.
+    TileView view;
+    view.image = QSize(image.columns(), image.rows());
+    view.cell = picture.size();
+    view.rotation = image.rotation();
+    view.flip = image.flipState();
+    const TileTransform transform = tileTransform(view);
+    const QRect cell(QPoint(0, 0), picture.size());
+    QPainter painter(&picture);
+    for (int i = 1; i <= labels.count(); ++i) {
+        const Label &label = *labels.item(i);
+        if (label.state != Label::Deleted) {
+            paintLabel(painter, label, placeLabel(label, &transform, cell));
+        }
+    }
 }
 
 } // namespace ravlen::toolkit

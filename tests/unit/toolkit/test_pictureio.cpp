@@ -96,6 +96,28 @@ TEST(RenderedPicture, ShowsTheCurrentFrameWindowedTurnedAndMirroredAsTheViewerDo
     EXPECT_TRUE(renderedPicture(*Image::placeholder()).isNull());
 }
 
+TEST(RenderedPicture, CarriesTheImagesLabelsWhereTheViewerShowsThem) {
+    auto image = greyFrames(testdata::framesSpec(64, 48, 1));
+    auto line = image->labels().create();
+    line->type = Label::Line;
+    line->space = Label::Space::Image; // across the image's row 40, from column 8 to 56
+    line->left = 8;
+    line->top = 40;
+    line->width = 48;
+    line->lineWidth = 3;
+    auto deleted = image->labels().create();
+    *deleted = *line;
+    deleted->top = 10;
+    deleted->state = Label::Deleted;
+    const QImage p = renderedPicture(*image);
+    const QRgb on = p.pixel(32, 39);
+    EXPECT_GT(qRed(on), 200);
+    EXPECT_LT(qGreen(on), 80) << "the red line";
+    EXPECT_EQ(qRed(p.pixel(32, 9)), qGreen(p.pixel(32, 9))) << "a deleted label is not drawn";
+    image->setFlipState(Image::FlipVertical);
+    EXPECT_GT(qRed(renderedPicture(*image).pixel(32, 8)), 200) << "mirrored with the image";
+}
+
 TEST(PictureFiles, BitmapAndJpegComeBackAsSecondaryCaptureImages) {
     QTemporaryDir dir;
     auto image =

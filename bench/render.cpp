@@ -8,7 +8,9 @@
 
 #include "benchdata.h"
 #include "toolkit/image.h"
+#include "toolkit/measure.h"
 #include "toolkit/viewercontrol.h"
+#include "viewer/mousetools.h"
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmimgle/dcmimage.h>
@@ -149,6 +151,114 @@ GridDrag gridDrag(bool allFast, int runs) {
     return result;
 }
 
+// Shows the viewer and waits until it can paint, as a window on screen would.
+void exposeViewer(toolkit::ViewerControl &viewer) {
+    viewer.show();
+    for (int i = 0; i < 1000 && !(viewer.windowHandle() && viewer.windowHandle()->isExposed());
+         ++i) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    viewer.repaint();
+}
+
+// What the mouse functions ask of a window, for a viewer on its own: one image, selected.
+class BenchWindow : public viewer::MouseWindow {
+public:
+    explicit BenchWindow(toolkit::ViewerControl &viewer) : m_viewer(viewer) {}
+    std::shared_ptr<toolkit::Image> GetSelectedImage() override {
+        return m_viewer.images().item(1);
+    }
+    int currentPosition() const override { return m_position; }
+    void setCurrentPosition(int position) override { m_position = position; }
+    void selectByMouse(int hit) override { m_position = hit; }
+    bool stretchToFitTicked() const override { return false; }
+    bool allChangeTicked() const override { return false; }
+    void GetWindowingValues() override {}
+    int savedMinification() const override { return 0; }
+    void RefreshOverlays() override {}
+    void foldToolPanel() override {}
+    void LayoutSwitch() override {}
+    void popupContextMenu(QPoint) override {}
+    QWidget *promptParent() override { return nullptr; }
+
+private:
+    toolkit::ViewerControl &m_viewer;
+    int m_position = 1;
+};
+
+struct Interaction {
+    double labelDragMs = -1.0;
+    double magnifierMs = -1.0;
+};
+
+// A label drag and a magnifier move on a 512 x 512 CT in a 1 x 1, 1000 pixel cell, each step
+// painted as it would be on screen (the outline's or the magnifier's region only).
+Interaction interaction(const QString &ctPath, int runs) {
+    Interaction result;
+    toolkit::ViewerControl viewer;
+    viewer.resize(1000, 1000);
+    viewer.images().readFile(ctPath);
+    exposeViewer(viewer);
+    BenchWindow window(viewer);
+    viewer::MouseTools tools(window, viewer);
+
+    // A line dragged out with the rubber band: the picture beneath is never drawn again.
+    tools.Mouse_Click(viewer::mouse::Line);
+    tools.Viewer_MouseDown(1, 0, 300, 300);
+    QApplication::processEvents();
+    const int renders = viewer.renderCount();
+    std::vector<double> drag;
+    for (int run = 0; run < runs; ++run) {
+        const int x = 400 + (run % 200);
+        const int y = 350 + (run % 100);
+        const double start = bench::threadCpuMs();
+        tools.Viewer_MouseMove(1, 0, x, y);
+        QApplication::processEvents();
+        drag.push_back(bench::threadCpuMs() - start);
+    }
+    if (viewer.renderCount() != renders) {
+        std::fprintf(stderr, "the label drag drew the image again %d times\n",
+                     viewer.renderCount() - renders);
+        return result;
+    }
+    tools.LabelDrawing = false; // the drag is abandoned, not attached
+    result.labelDragMs = median(drag);
+
+    // The magnifier at five times, following the pointer.
+    tools.Mouse_Click(viewer::mouse::Magnify);
+    tools.Viewer_MouseDown(1, 0, 500, 500);
+    QApplication::processEvents();
+    std::vector<double> magnify;
+    for (int run = 0; run < runs; ++run) {
+        const double start = bench::threadCpuMs();
+        tools.Viewer_MouseMove(1, 0, 480 + run % 40, 490 + run % 20);
+        QApplication::processEvents();
+        magnify.push_back(bench::threadCpuMs() - start);
+    }
+    tools.Viewer_MouseUp(1, 0, 500, 500);
+    result.magnifierMs = median(magnify);
+    return result;
+}
+
+// Region statistics of an ellipse covering a 512 x 512 CT slice.
+double roiStatsMs(const QString &ctPath, int runs) {
+    const auto image = toolkit::Image::fromFile(ctPath);
+    const toolkit::PixelFrame frame = image->frame(1);
+    toolkit::ImageShape ellipse;
+    ellipse.type = toolkit::Label::Ellipse;
+    ellipse.start = QPointF(0, 0);
+    ellipse.end = QPointF(512, 512);
+    std::vector<double> times;
+    for (int run = 0; run < runs; ++run) {
+        const double start = bench::threadCpuMs();
+        const toolkit::RegionStats stats =
+            toolkit::regionStats(frame, image->modalityTransform(), ellipse, std::nullopt);
+        times.push_back(bench::threadCpuMs() - start);
+        g_sink = g_sink + unsigned(stats.pixels);
+    }
+    return median(times);
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -180,6 +290,11 @@ int main(int argc, char **argv) {
     }
     const double ctDicomImage = dicomImageMs(ctPath, ctRuns);
     const double ctLut = lutLoopMs(ctValues, ctRuns);
+    const Interaction interact = interaction(ctPath, ctRuns);
+    if (interact.labelDragMs < 0) {
+        return 2;
+    }
+    const double roiMs = roiStatsMs(ctPath, ctRuns);
 
     // "All Change" on a 6 x 6 grid: as a drag runs, with only the selected image on the fast
     // path, and with every image on it.
@@ -241,10 +356,13 @@ int main(int argc, char **argv) {
     const QString mgPath = dir.filePath(QStringLiteral("mg.dcm"));
     bench::largeRadiograph(3328, 4096).save(mgPath, toolkit::TransferSyntax::ExplicitLittle);
     std::vector<std::uint16_t> mgValues;
+    double mgCellWindow = 0.0;
     {
         toolkit::ViewerControl viewer;
         viewer.resize(1000, 1000);
         const auto image = viewer.images().readFile(mgPath);
+        // As the image opens (the viewer's default minification), then by each method.
+        mgCellWindow = viewerWindowMs(viewer, *image, mgRuns);
         const Method minifications[] = {{"pixelvalues", 1}, {"movingaverage", 4}};
         for (const Method &m : minifications) {
             image->setMinificationMethod(m.method);
@@ -277,5 +395,13 @@ int main(int argc, char **argv) {
     std::printf("effect_sharpen_1024_ms: %.3f\n", sharpenMs);
     std::printf("effect_enhance_1024_ms: %.3f\n", enhanceMs);
     std::printf("mg_full_lut_ms: %.3f\n", mgFullLut);
+    // A window change of the 3328 x 4096 image in its 1000 x 1000 cell, against the full pass.
+    std::printf("mg_cell_window_ms: %.3f\n", mgCellWindow);
+    // The mouse on one 1000 pixel cell, each step painted: a rubber-band move (no tile drawn
+    // again) against the 512 table pass, the magnifier at five times against two of them.
+    std::printf("label_drag_step_ms: %.3f\n", interact.labelDragMs);
+    std::printf("magnifier_step_ms: %.3f\n", interact.magnifierMs);
+    std::printf("magnifier_vs_ct512_lut: %.2f\n", interact.magnifierMs / ctLut);
+    std::printf("roi_stats_ms: %.3f\n", roiMs);
     return 0;
 }

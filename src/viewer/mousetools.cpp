@@ -12,6 +12,7 @@
 #include "viewer/paletteicons.h"
 
 #include <QButtonGroup>
+#include <QColor>
 #include <QGroupBox>
 #include <QToolButton>
 
@@ -162,7 +163,9 @@ void MouseTools::press(int Button, int Shift, int X, int Y) {
         m_viewer.setAutoRedraw(true);
         MagnifierImage = m_viewer.images().item(m_viewer.images().count());
         MagnifierImage->setStretch(false);
-        MagnifierImage->setBorder(0);
+        // A thin light frame sets the glass off from the picture beneath it.
+        m_viewer.setBorderColour(MagnifierImage.get(), QColor(230, 230, 230));
+        MagnifierImage->setBorder(1);
         // The true pixels, enlarged: a looking glass shows the pixel grid rather than a blur.
         MagnifierImage->setMagnificationMethod(1);
         m_magnifiedScale = kMagnifierFactor * shown.pixelScale();

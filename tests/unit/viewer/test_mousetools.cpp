@@ -22,6 +22,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace ravlen;
 using toolkit::Label;
 
@@ -357,3 +359,77 @@ TEST_F(MouseToolsTest, ASecondRetrievalLeavesTheWindowsTheUserSet) {
 }
 
 } // namespace
+
+namespace {
+
+// A freehand drag through `points`, pressed at the first and released at the last.
+void stroke(frmDicomViewer &v, const std::vector<QPoint> &points) {
+    v.Viewer_MouseDown(1, 0, points.front().x(), points.front().y());
+    for (const QPoint &p : points) {
+        v.Viewer_MouseMove(1, 0, p.x(), p.y());
+    }
+    v.Viewer_MouseUp(1, 0, points.back().x(), points.back().y());
+}
+
+} // namespace
+
+// Not a check: pictures of every label type, a measured line, a protractor and the magnifier
+// on a real CT slice, for a person to look at. Runs when RAVLEN_LABEL_PICTURES names a folder
+// and RAVLEN_LABEL_CT a CT file (scripts/screenshot-labels sets both, under Xvfb).
+TEST_F(MouseToolsTest, PicturesOfTheLabelsForAPersonToLookAt) {
+    const QString out = qEnvironmentVariable("RAVLEN_LABEL_PICTURES");
+    const QString ct = qEnvironmentVariable("RAVLEN_LABEL_CT");
+    if (out.isEmpty() || ct.isEmpty()) {
+        GTEST_SKIP() << "set RAVLEN_LABEL_PICTURES and RAVLEN_LABEL_CT to take the pictures";
+    }
+    frmDicomViewer &v = dicomViewer();
+    v.resize(1100, 900);
+    v.show();
+    QApplication::processEvents();
+    v.OpenFiles({ct});
+    v.SelectImage(1);
+    v.InitImage();
+    QApplication::processEvents();
+    const QRect tile = v.Viewer->tileRect(1);
+    const auto at = [&](double x, double y) {
+        return QPoint(tile.left() + int(x * tile.width()), tile.top() + int(y * tile.height()));
+    };
+    prompts->inputAnswers = {QStringLiteral("Liver")};
+    v.Mouse_Click(viewer::mouse::Text);
+    stroke(v, {at(0.30, 0.60), at(0.45, 0.65)});
+    v.Mouse_Click(viewer::mouse::Elipse);
+    stroke(v, {at(0.55, 0.45), at(0.70, 0.58)});
+    v.Mouse_Click(viewer::mouse::Rectangle);
+    stroke(v, {at(0.25, 0.30), at(0.40, 0.42)});
+    v.Mouse_Click(viewer::mouse::Arrow);
+    stroke(v, {at(0.62, 0.30), at(0.80, 0.18)});
+    labelForm().LineWidth->setText(QStringLiteral("2"));
+    v.Mouse_Click(viewer::mouse::Draw);
+    std::vector<QPoint> freehand;
+    for (int i = 0; i <= 40; ++i) {
+        freehand.push_back(at(0.20 + i * 0.006, 0.75 + 0.03 * std::sin(i / 4.0)));
+    }
+    stroke(v, freehand);
+    v.Mouse_Click(viewer::mouse::Polygon);
+    stroke(v, {at(0.55, 0.70), at(0.65, 0.66), at(0.72, 0.74), at(0.62, 0.82), at(0.55, 0.70)});
+    v.Mouse_Click(viewer::mouse::Line);
+    stroke(v, {at(0.10, 0.10), at(0.20, 0.20)});
+    v.Mouse_Click(viewer::mouse::Measure);
+    stroke(v, {at(0.30, 0.50), at(0.70, 0.50)});
+    v.Mouse_Click(viewer::mouse::Protractor);
+    for (const QPoint p : {at(0.80, 0.60), at(0.88, 0.80), at(0.95, 0.62)}) {
+        v.Viewer_MouseDown(1, 0, p.x(), p.y());
+        v.Viewer_MouseUp(1, 0, p.x(), p.y());
+    }
+    QApplication::processEvents();
+    EXPECT_TRUE(v.grab().save(out + QStringLiteral("/labels.png")));
+
+    v.Mouse_Click(viewer::mouse::Magnify);
+    const QPoint glass = at(0.48, 0.52);
+    v.Viewer_MouseDown(1, 0, glass.x(), glass.y());
+    v.Viewer_MouseMove(1, 0, glass.x() + 3, glass.y() + 2);
+    QApplication::processEvents();
+    EXPECT_TRUE(v.grab().save(out + QStringLiteral("/magnifier.png")));
+    v.Viewer_MouseUp(1, 0, glass.x() + 3, glass.y() + 2);
+    labelForm().LineWidth->setText(QStringLiteral("1"));
+}

@@ -109,9 +109,18 @@ QColor outlineFor(const QColor &fore) {
 }
 
 void paintText(QPainter &p, const Label &label, const PlacedLabel &placed) {
-    const QString text = displayText(label.text);
+    QString text = displayText(label.text);
     const QFont font = labelFont(label.font, label.fontSize * placed.fontScale);
     const QRectF box = textBox(label, placed, font);
+    if (label.cellRelative) {
+        // A line longer than its block is cut with an ellipsis rather than run over the cell.
+        const QFontMetricsF metrics(font);
+        QStringList lines = text.split(QLatin1Char('\n'));
+        for (QString &l : lines) {
+            l = metrics.elidedText(l, Qt::ElideRight, std::max(box.width(), 1.0));
+        }
+        text = lines.join(QLatin1Char('\n'));
+    }
     const QColor fore = labelColour(label.foreColour);
     if (!label.transparent) {
         p.fillRect(box, labelColour(label.backColour));
@@ -249,6 +258,9 @@ PlacedLabel placeLabel(const Label &label, const TileTransform *transform, const
         break;
     case Label::Space::CellThousandths:
         map = [&tileRect](QPointF p) { return fromThousandths(p, tileRect); };
+        // Text placed in thousandths of the cell shrinks with the cell, so the overlay of a
+        // small tile stays inside it; it never grows past its own size.
+        placed.fontScale = std::clamp(tileRect.height() / 640.0, 0.4, 1.0);
         break;
     case Label::Space::Image: {
         map = [transform, &tileRect](QPointF p) { return imageToViewer(p, *transform, tileRect); };

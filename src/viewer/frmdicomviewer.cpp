@@ -11,11 +11,13 @@
 #include "core/prompter.h"
 #include "core/qtprompter.h"
 #include "core/settingsstore.h"
+#include "dialogs/frmtextmodes.h"
 #include "dialogs/labelform.h"
 #include "display/clsmonitors.h"
 #include "toolkit/image.h"
 #include "toolkit/imagecollection.h"
 #include "toolkit/viewercontrol.h"
+#include "viewer/overlays.h"
 #include "viewer/statusline.h"
 #include "viewer/viewerconstants.h"
 
@@ -201,8 +203,11 @@ void frmDicomViewer::buildPanel() {
 
     cmdPreImages = new QPushButton(QStringLiteral("Previous Images"), fraMain);
     cmdPreImages->setObjectName(QStringLiteral("cmdPreImages"));
-    cmdPreImages->setEnabled(false);
     grid->addWidget(cmdPreImages, row++, 0, 1, 3);
+    AnatomicMarkers = new QCheckBox(QStringLiteral("Show Anatomic Side Markers"), fraMain);
+    AnatomicMarkers->setObjectName(QStringLiteral("AnatomicMarkers"));
+    AnatomicMarkers->setChecked(true);
+    grid->addWidget(AnatomicMarkers, row++, 0, 1, 3);
 
     tl = new QPlainTextEdit(fraMain);
     tl->setObjectName(QStringLiteral("tl"));
@@ -221,6 +226,8 @@ void frmDicomViewer::buildPanel() {
     cmdToolB->installEventFilter(this);
 
     connect(cmdToolB, &QPushButton::clicked, this, &frmDicomViewer::cmdToolB_Click);
+    connect(cmdPreImages, &QPushButton::clicked, this, &frmDicomViewer::cmdPreImages_Click);
+    connect(AnatomicMarkers, &QCheckBox::clicked, this, &frmDicomViewer::AnatomicMarkers_Click);
     connect(current, &QLineEdit::textChanged, this, &frmDicomViewer::current_Change);
     connect(CurrentSpin, &QScrollBar::valueChanged, this, &frmDicomViewer::CurrentSpin_Change);
     connect(rows, &QLineEdit::textChanged, this, &frmDicomViewer::rows_Change);
@@ -257,6 +264,7 @@ void frmDicomViewer::Form_Load() {
         m_magMode = int(fmt::leadingNumber(settings().get(PacsApp, ViewerSection, MagMode)));
         m_minMode = int(fmt::leadingNumber(settings().get(PacsApp, ViewerSection, MinMode)));
         m_set->setSmoothing(m_magMode, m_minMode);
+        m_textModes = textmodes::stored();
     });
     SetImageControlsEnabled(false);
     Mouse_Click(viewer::kMouseSelect);
@@ -381,6 +389,9 @@ void frmDicomViewer::RefreshImageControls() {
     refreshZoomControls();
     // Image controls follow the set: an emptied viewer has nothing for them to act on.
     SetImageControlsEnabled(n >= 1);
+    if (n >= 1) {
+        DrawSideMarkers();
+    }
     updateStatus();
 }
 
@@ -465,10 +476,8 @@ void frmDicomViewer::mnuCloseImg_Click() {
 void frmDicomViewer::DeleteAll_Click() {
     guarded([this] {
         m_set->clear();
-        // The exam caption reset.
-        setWindowTitle(viewer::kEmptyExamCaption);
-        lblPatientID->clear();
-        PatientName->clear();
+        // Only the caption: the patient's ID stays, so "Previous Images" still finds them.
+        Exam_CaptionClear();
         RefreshImageControls();
     });
 }
@@ -487,6 +496,7 @@ void frmDicomViewer::Sort_Images() {
     guarded([this] {
         m_set->sort();
         RefreshImageControls();
+        RefreshOverlays();
     });
 }
 
@@ -654,8 +664,56 @@ void frmDicomViewer::cmnuLabelDetails_Click() {
 }
 
 void frmDicomViewer::RefreshOverlays() {
-    // The overlay texts are not drawn yet; until they are, the viewer simply redraws.
-    Viewer->refresh();
+    guarded([this] {
+        if (imageCount() == 0) {
+            return;
+        }
+        viewer::RefreshOverlays(Viewer->images(), m_textModes, presetWindow());
+        Viewer->refresh();
+    });
+}
+
+void frmDicomViewer::DrawSideMarkers() {
+    viewer::DrawSideMarkers(Viewer->images(), AnatomicMarkers->isChecked());
+}
+
+void frmDicomViewer::AnatomicMarkers_Click() {
+    guarded([this] {
+        DrawSideMarkers();
+        Viewer->refresh();
+    });
+}
+
+void frmDicomViewer::mnuLabel_Click() {
+    RefreshOverlays();
+}
+
+void frmDicomViewer::mnuDisplayTextMode_Click() {
+    guarded([this] {
+        frmTextModes *modes = showTextModes(this);
+        connect(modes, &frmTextModes::choicesStored, this,
+                [this](const textmodes::Choices &choices) {
+                    m_textModes = choices;
+                    RefreshOverlays();
+                });
+    });
+}
+
+void frmDicomViewer::cmdPreImages_Click() {
+    guarded([this] {
+        const QString patientId = lblPatientID->text();
+        if (patientId.isEmpty()) {
+            return;
+        }
+        // A fresh instance asks for this patient alone: every study of theirs is listed.
+        clsRavlenPACSViewer priors;
+        priors.setPatientID(patientId);
+        priors.OpenImage();
+    });
+}
+
+void frmDicomViewer::Exam_CaptionClear() {
+    setWindowTitle(viewer::kEmptyExamCaption);
 }
 
 void frmDicomViewer::EnableCineMenu(bool Enabled) {

@@ -2,6 +2,7 @@
 
 #include "viewer/imageset.h"
 #include "viewer/mousetools.h"
+#include "viewer/overlays.h"
 #include "viewer/printlayout.h"
 
 #include <QMainWindow>
@@ -98,8 +99,20 @@ public:
     void cmnuLabelDelete_Click();
     // Shows "Label Details", where new labels take their appearance from.
     void cmnuLabelDetails_Click();
+    // --- text overlays, side markers and prior exams
     // Rebuilds the text overlays of every image.
     void RefreshOverlays() override;
+    // Removes and, when "Show Anatomic Side Markers" is ticked, adds again every image's side
+    // markers.
+    void DrawSideMarkers();
+    void AnatomicMarkers_Click();
+    void mnuLabel_Click();
+    void mnuDisplayTextMode_Click();
+    // "Previous Images": the query dialog for the patient on screen, every study of theirs.
+    void cmdPreImages_Click();
+    // The caption of an emptied viewer.
+    void Exam_CaptionClear();
+    const viewer::TextModes &textModes() const { return m_textModes; }
     // Enables the "&Multi-frame (Cine)" entries (they stay off while cine is not built).
     void EnableCineMenu(bool Enabled);
     viewer::MouseTools &mouseTools() { return *m_mouse; }
@@ -261,6 +274,7 @@ public:
     QLabel *lblPatientID = nullptr;
     QLineEdit *PatientName = nullptr;
     QPushButton *cmdPreImages = nullptr;
+    QCheckBox *AnatomicMarkers = nullptr;
     QPlainTextEdit *tl = nullptr;
     QLabel *StatusLine = nullptr;
     QMenu *mnuContext = nullptr;
@@ -345,6 +359,7 @@ private:
     void setSmoothingMethod(int magnification, int minification);
     void orient(const std::function<void(toolkit::Image &)> &change);
     void redrawOverlays(bool all);
+    std::optional<viewer::PresetWindow> presetWindow() const;
     void drawAtFullQuality();
 
     // monitors part
@@ -375,6 +390,7 @@ private:
     QWidget *m_area = nullptr; // the client area the window lays out by hand
     std::unique_ptr<viewer::MouseTools> m_mouse;
     std::vector<std::weak_ptr<toolkit::Image>> m_shown; // see markShown
+    viewer::TextModes m_textModes = viewer::allTextModes();
     int m_playInterval = 0;
     int m_displayMonitor = 0;
     int m_magMode = 0;

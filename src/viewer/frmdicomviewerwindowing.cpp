@@ -6,6 +6,7 @@
 #include "toolkit/imagecollection.h"
 #include "toolkit/viewercontrol.h"
 #include "viewer/boxkeys.h"
+#include "viewer/overlays.h"
 #include "viewer/windowingrules.h"
 
 #include <QAction>
@@ -316,10 +317,26 @@ void frmDicomViewer::RefreshWindowingText() {
     });
 }
 
-// The overlay texts are not drawn yet; until they are, the viewer simply redraws.
 void frmDicomViewer::redrawOverlays(bool all) {
-    Q_UNUSED(all);
+    if (all) {
+        RefreshOverlays();
+        return;
+    }
+    if (imageCount() == 0) {
+        return;
+    }
+    toolkit::Image &image = *GetSelectedImage();
+    viewer::RemoveOverlay(image);
+    viewer::BuildOverlay(image, m_textModes, presetWindow());
     Viewer->refresh();
+}
+
+std::optional<viewer::PresetWindow> frmDicomViewer::presetWindow() const {
+    // While a preset is applied the overlay takes the window from the sliders.
+    if (!m_presetInProgress) {
+        return std::nullopt;
+    }
+    return viewer::PresetWindow{double(WidthSlider->value()), double(LevelSlider->value())};
 }
 
 // A drag draws the fast way; once a change is complete the image is drawn with its chosen

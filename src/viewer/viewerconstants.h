@@ -41,9 +41,7 @@ inline constexpr int kMouseSelect = 1;
 // A feature removes its entries from here.
 inline const QStringList kPendingEntries = {
     // Display
-    QStringLiteral("mnuLabel"),
     QStringLiteral("mnuDisplaySlice"),
-    QStringLiteral("mnuDisplayTextMode"),
     QStringLiteral("CineForward"),
     QStringLiteral("CineReverse"),
     QStringLiteral("CineOscillate"),
@@ -52,8 +50,6 @@ inline const QStringList kPendingEntries = {
     QStringLiteral("mnuOpenInSlice"),
     QStringLiteral("mPlayCine"),
     QStringLiteral("mPlay"),
-    // Side panel
-    QStringLiteral("cmdPreImages"),
 };
 
 // The entries that need an image, switched together by SetImageControlsEnabled.

@@ -714,3 +714,33 @@ TEST(ViewerControl, HostileLabelsAreDrawnWithoutHarm) {
     EXPECT_EQ(shown.size(), QSize(200, 200));
     EXPECT_EQ(viewer.labelAt(QPoint(100, 100)), nullptr);
 }
+
+TEST(ViewerControl, ACellRelativeTextStaysInsideItsTileWhateverItsLength) {
+    ViewerControl viewer;
+    viewer.resize(400, 200);
+    viewer.setColumns(2);
+    viewer.images().add(greyImage(0)); // black, so any text drawn shows
+    auto block = viewer.images().item(1)->labels().create();
+    block->cellRelative = true;
+    block->left = 400;
+    block->width = 600;
+    block->height = 500;
+    block->alignment = 2;
+    block->foreColour = 0xFFFFFF;
+    block->font = QStringLiteral("Courier New");
+    block->fontSize = 20;
+    block->text = QString(10000, QLatin1Char('W')) + QStringLiteral("\r\n") +
+                  QString::fromUtf8("\u05e9\u05dc\u05d5\u05dd \u202e") + QStringLiteral("\r\n") +
+                  QString(200, QLatin1Char('\n'));
+    const QImage shown = viewer.grab().toImage();
+    bool inside = false;
+    for (int y = 0; y < 200; ++y) {
+        for (int x = 200; x < 400; ++x) {
+            ASSERT_EQ(qGray(shown.pixel(x, y)), 0) << "drawn outside its tile at " << x << "," << y;
+        }
+        for (int x = 0; x < 200; ++x) {
+            inside = inside || qGray(shown.pixel(x, y)) > 128;
+        }
+    }
+    EXPECT_TRUE(inside) << "the text is there, cut to its tile";
+}

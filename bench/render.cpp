@@ -11,6 +11,7 @@
 #include "toolkit/measure.h"
 #include "toolkit/viewercontrol.h"
 #include "viewer/mousetools.h"
+#include "viewer/overlays.h"
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmimgle/dcmimage.h>
@@ -95,7 +96,7 @@ struct GridDrag {
 // the shown viewer is painted. A drag puts the selected image (the first) on the fast path
 // (rendering switch off, minification by pixel values); the others keep their moving average
 // unless `allFast`.
-GridDrag gridDrag(bool allFast, int runs) {
+GridDrag gridDrag(bool allFast, int runs, bool overlays = false) {
     GridDrag result;
     toolkit::ViewerControl viewer;
     viewer.resize(1020, 1020);
@@ -109,6 +110,10 @@ GridDrag gridDrag(bool allFast, int runs) {
         image->setFullQuality(!fast);
         image->setMinificationMethod(fast ? 1 : 4);
         viewer.images().add(image);
+    }
+    if (overlays) {
+        viewer::RefreshOverlays(viewer.images());
+        viewer::DrawSideMarkers(viewer.images(), true);
     }
     viewer.show();
     // Painting needs the window exposed; the offscreen platform does that in a few events.
@@ -240,6 +245,38 @@ Interaction interaction(const QString &ctPath, int runs) {
     return result;
 }
 
+// RefreshOverlays on a 6x6 grid of CT slices: every image's three blocks rebuilt and the viewer
+// painted. No tile picture may be drawn again.
+double overlayRefreshMs(int runs) {
+    toolkit::ViewerControl viewer;
+    viewer.resize(1020, 1020);
+    viewer.setRows(6);
+    viewer.setColumns(6);
+    for (int i = 0; i < 36; ++i) {
+        viewer.images().add(toolkit::Image::fromBytes(
+            bench::ctSlice(512, i).toBytes(toolkit::TransferSyntax::ExplicitLittle),
+            QStringLiteral("slice")));
+    }
+    viewer::RefreshOverlays(viewer.images());
+    viewer::DrawSideMarkers(viewer.images(), true);
+    exposeViewer(viewer);
+    const int renders = viewer.renderCount();
+    std::vector<double> times;
+    for (int run = 0; run < runs; ++run) {
+        const double start = bench::threadCpuMs();
+        viewer::RefreshOverlays(viewer.images());
+        viewer.refresh();
+        viewer.repaint();
+        times.push_back(bench::threadCpuMs() - start);
+    }
+    if (viewer.renderCount() != renders) {
+        std::fprintf(stderr, "rebuilding the overlays drew %d tiles again\n",
+                     viewer.renderCount() - renders);
+        return -1.0;
+    }
+    return median(times);
+}
+
 // Region statistics of an ellipse covering a 512 x 512 CT slice.
 double roiStatsMs(const QString &ctPath, int runs) {
     const auto image = toolkit::Image::fromFile(ctPath);
@@ -303,6 +340,11 @@ int main(int argc, char **argv) {
         return 2;
     }
     const GridDrag fastDrag = gridDrag(true, mgRuns);
+    const GridDrag overlaidDrag = gridDrag(false, mgRuns, true);
+    const double overlayMs = overlayRefreshMs(mgRuns);
+    if (overlayMs < 0 || overlaidDrag.cpuMs < 0) {
+        return 2;
+    }
 
     // Each magnification method: a 512 x 512 CT slice into a 1024 x 1024 cell.
     struct Method {
@@ -389,6 +431,11 @@ int main(int argc, char **argv) {
     // Every image on the fast path.
     std::printf("grid6x6_fast_step_ms: %.3f\n", fastDrag.cpuMs);
     std::printf("grid6x6_fast_updates_per_s: %.0f\n", 1000.0 / fastDrag.cpuMs);
+    // The same drag with every image's overlay and side markers drawn over its tile.
+    std::printf("grid6x6_overlay_updates_per_s: %.0f\n", 1000.0 / overlaidDrag.cpuMs);
+    // Every overlay of a 6x6 grid rebuilt and painted, against the 512 table pass.
+    std::printf("overlay_refresh_36_ms: %.3f\n", overlayMs);
+    std::printf("overlay_refresh_36_vs_ct512_lut: %.1f\n", overlayMs / ctLut);
     for (const auto &[key, ms] : methodTimes) {
         std::printf("%s: %.3f\n", key.c_str(), ms);
     }

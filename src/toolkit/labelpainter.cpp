@@ -2,6 +2,7 @@
 
 #include "toolkit/tilegeometry.h"
 
+#include <QCache>
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <mutex>
 
 namespace ravlen::toolkit {
 
@@ -108,41 +110,102 @@ QColor outlineFor(const QColor &fore) {
     return fore.lightness() >= 128 ? QColor(0, 0, 0, 220) : QColor(255, 255, 255, 220);
 }
 
-void paintText(QPainter &p, const Label &label, const PlacedLabel &placed) {
-    QString text = displayText(label.text);
-    const QFont font = labelFont(label.font, label.fontSize * placed.fontScale);
-    const QRectF box = textBox(label, placed, font);
-    if (label.cellRelative) {
+// A text drawn once into a picture of its own, with its outline, and kept: the overlays of a
+// grid hold the same texts from one paint to the next, and drawing text is far dearer than
+// putting a small picture on the screen.
+struct TextPicture {
+    QImage image;
+    QPointF offset; // of the picture's top-left corner from the box's
+};
+
+TextPicture textPicture(const QString &raw, const QFont &font, QSizeF box, int flags,
+                        const QColor &fore, bool outline, bool elide) {
+    static std::mutex mutex;
+    static QCache<QString, TextPicture> cache(48 * 1024 * 1024); // bytes of pictures
+    const QString key = QStringLiteral("%1|%2x%3|%4|%5|%6|%7|")
+                            .arg(font.key())
+                            .arg(std::lround(box.width() * 4))
+                            .arg(std::lround(box.height() * 4))
+                            .arg(flags)
+                            .arg(fore.rgba())
+                            .arg(outline)
+                            .arg(elide) +
+                        raw;
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (const TextPicture *hit = cache.object(key)) {
+            return *hit;
+        }
+    }
+    QString text = raw;
+    const QFontMetricsF metrics(font);
+    if (elide) {
         // A line longer than its block is cut with an ellipsis rather than run over the cell.
-        const QFontMetricsF metrics(font);
         QStringList lines = text.split(QLatin1Char('\n'));
         for (QString &l : lines) {
             l = metrics.elidedText(l, Qt::ElideRight, std::max(box.width(), 1.0));
         }
         text = lines.join(QLatin1Char('\n'));
     }
-    const QColor fore = labelColour(label.foreColour);
+    const QRectF at(QPointF(0, 0), box);
+    // Not clipped to the box: where the text runs is where it is drawn, and that is measured.
+    const QRect extent = (metrics.boundingRect(at, flags, text) | QRectF(0, 0, 1, 1))
+                             .adjusted(-2, -2, 2, 2)
+                             .toAlignedRect()
+                             .intersected(QRect(-20000, -20000, 40000, 40000));
+    TextPicture picture;
+    picture.offset = extent.topLeft();
+    picture.image = QImage(extent.size(), QImage::Format_ARGB32_Premultiplied);
+    if (picture.image.isNull()) {
+        return picture; // too large to hold: nothing is drawn rather than failing the paint
+    }
+    picture.image.fill(Qt::transparent);
+    {
+        QPainter p(&picture.image);
+        p.setRenderHint(QPainter::TextAntialiasing, true);
+        p.translate(-QPointF(extent.topLeft()));
+        p.setFont(font);
+        if (outline) {
+            // An outline one pixel wide all round, so the text reads on bright and dark tissue.
+            p.setPen(outlineFor(fore));
+            for (int dx = -1; dx <= 1; ++dx) {
+                for (int dy = -1; dy <= 1; ++dy) {
+                    if (dx != 0 || dy != 0) {
+                        p.drawText(at.translated(dx, dy), flags, text);
+                    }
+                }
+            }
+        }
+        p.setPen(fore);
+        p.drawText(at, flags, text);
+    }
+    const std::lock_guard<std::mutex> lock(mutex);
+    cache.insert(key, new TextPicture(picture),
+                 std::max<qsizetype>(1, picture.image.sizeInBytes()));
+    return picture;
+}
+
+void paintText(QPainter &p, const Label &label, const PlacedLabel &placed) {
+    const QString text = displayText(label.text);
+    const QFont font = labelFont(label.font, label.fontSize * placed.fontScale);
+    QRectF box = textBox(label, placed, font);
+    if (label.cellRelative) {
+        // A few pixels off the cell's edges, so the texts of neighbouring tiles never touch.
+        box.adjust(4, 1, -4, -1);
+    }
     if (!label.transparent) {
         p.fillRect(box, labelColour(label.backColour));
     }
     if (text.trimmed().isEmpty()) {
         return;
     }
-    p.setFont(font);
     const int flags = qtAlignment(label.alignment) | Qt::TextDontClip;
-    if (label.transparent) {
-        // An outline one pixel wide all round, so the text reads on bright and dark tissue.
-        p.setPen(outlineFor(fore));
-        for (int dx = -1; dx <= 1; ++dx) {
-            for (int dy = -1; dy <= 1; ++dy) {
-                if (dx != 0 || dy != 0) {
-                    p.drawText(box.translated(dx, dy), flags, text);
-                }
-            }
-        }
+    const TextPicture picture =
+        textPicture(text, font, box.size(), flags, labelColour(label.foreColour), label.transparent,
+                    label.cellRelative);
+    if (!picture.image.isNull()) {
+        p.drawImage(box.topLeft() + picture.offset, picture.image);
     }
-    p.setPen(fore);
-    p.drawText(box, flags, text);
 }
 
 QPolygonF arrowHead(QPointF tip, QPointF tail, double size) {

@@ -67,9 +67,10 @@ void drawLabels(QImage &picture, const Image &image) {
     if (labels.count() == 0 || picture.isNull()) {
         return;
     }
-    // The picture is the whole image fitted exactly, turned and mirrored as shown: labels on
-    // the image's pixels and labels placed in thousandths of the cell land where the viewer
-    // shows them; the picture stands for the cell.
+    // The picture is the whole image fitted exactly, turned and mirrored as shown, so labels on
+    // the image's pixels land where the viewer shows them. The overlay texts and side markers
+    // (labels placed in thousandths of a cell) belong to the viewer's cells, not to the image:
+    // they are left out, so a pasted or printed picture never carries them twice.
     TileView view;
     view.image = QSize(image.columns(), image.rows());
     view.cell = picture.size();
@@ -80,7 +81,7 @@ void drawLabels(QImage &picture, const Image &image) {
     QPainter painter(&picture);
     for (int i = 1; i <= labels.count(); ++i) {
         const Label &label = *labels.item(i);
-        if (label.state != Label::Deleted) {
+        if (label.state != Label::Deleted && !label.cellRelative) {
             paintLabel(painter, label, placeLabel(label, &transform, cell));
         }
     }

@@ -9,7 +9,8 @@ class Image;
 // The picture the toolkit renders for an image, as printing and the clipboard take it: the
 // current frame at the image's own size (sides swapped after an odd number of quarter turns),
 // with its current window (or VOI LUT), sharpening and enhancement, turned and mirrored as the
-// viewer shows it, with the image's labels drawn on it, in Format_RGB32. An image without
+// viewer shows it, with the labels drawn on the image (not the overlay texts and side markers
+// of the viewer's cells), in Format_RGB32. An image without
 // pixels gives a null picture. Throws ToolkitError when the pixels cannot be decoded.
 QImage renderedPicture(const Image &image);
 // Draws the image's labels on `picture`, a picture of the whole image as renderedPicture makes

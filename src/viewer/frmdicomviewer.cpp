@@ -419,6 +419,7 @@ int frmDicomViewer::OpenFiles(const QStringList &paths) {
         showExamLabels();
     }
     markShown(); // opened at their own window; a later retrieval leaves them as they are
+    viewer::BuildMissingOverlays(Viewer->images(), m_textModes);
     Viewer->refresh();
     RefreshImageControls();
     if (failures.size() == 1) {

@@ -2,6 +2,8 @@
 // picture or movie file in as a new image, and pictures to and from the clipboard.
 #include "viewer/frmdicomviewer.h"
 
+#include "viewer/overlays.h"
+
 #include "component/clsexam.h"
 #include "core/errors.h"
 #include "core/formats.h"
@@ -199,6 +201,7 @@ void frmDicomViewer::addImportedImage(std::shared_ptr<toolkit::Image> image) {
     if (m_set->imagesChanged(currentExam())) {
         showExamLabels();
     }
+    viewer::BuildMissingOverlays(Viewer->images(), m_textModes);
     Viewer->refresh();
     RefreshImageControls();
 }

@@ -2,6 +2,8 @@
 // associations and images, and the Information window they log to.
 #include "viewer/frmdicomviewer.h"
 
+#include "viewer/overlays.h"
+
 #include "component/clsexam.h"
 #include "component/optionsbox.h"
 #include "component/optionsvalues.h"
@@ -111,6 +113,7 @@ void frmDicomViewer::imagesArrived() {
             if (m_set->imagesChanged(currentExam())) {
                 showExamLabels();
             }
+            viewer::BuildMissingOverlays(Viewer->images(), m_textModes);
             Viewer->refresh();
             RefreshImageControls();
         });

@@ -126,6 +126,20 @@ void RefreshOverlays(toolkit::ImageCollection &images, const TextModes &modes,
     }
 }
 
+void BuildMissingOverlays(toolkit::ImageCollection &images, const TextModes &modes) {
+    for (int p = 1; p <= images.count(); ++p) {
+        toolkit::Image &image = *images.item(p);
+        const toolkit::LabelCollection &labels = image.labels();
+        bool built = false;
+        for (int i = 1; i <= labels.count() && !built; ++i) {
+            built = labels.item(i)->type == Label::Text && labels.item(i)->cellRelative;
+        }
+        if (!built) {
+            BuildOverlay(image, modes);
+        }
+    }
+}
+
 void DrawSideMarkers(toolkit::ImageCollection &images, bool markersOn) {
     for (int p = 1; p <= images.count(); ++p) {
         toolkit::LabelCollection &labels = images.item(p)->labels();

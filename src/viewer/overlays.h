@@ -29,6 +29,10 @@ void RemoveOverlay(toolkit::Image &image);
 // Rebuilds the overlay of every image.
 void RefreshOverlays(toolkit::ImageCollection &images, const TextModes &modes = allTextModes(),
                      const std::optional<PresetWindow> &preset = std::nullopt);
+// Builds the overlay of the images that have none yet (images just opened or received), so the
+// others are not built again.
+void BuildMissingOverlays(toolkit::ImageCollection &images,
+                          const TextModes &modes = allTextModes());
 // Removes every image's side markers and, with `markersOn`, adds them again with the two edge
 // bars (replacing the bars of an earlier run, so each image keeps one pair).
 void DrawSideMarkers(toolkit::ImageCollection &images, bool markersOn);

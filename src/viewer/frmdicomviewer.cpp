@@ -16,6 +16,7 @@
 #include "toolkit/image.h"
 #include "toolkit/imagecollection.h"
 #include "toolkit/viewercontrol.h"
+#include "viewer/cinerules.h"
 #include "viewer/statusline.h"
 #include "viewer/viewerconstants.h"
 
@@ -35,6 +36,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace ravlen {
@@ -110,6 +112,7 @@ frmDicomViewer::frmDicomViewer(QWidget *parent) : QMainWindow(parent) {
 
     buildPanel();
     buildMenus();
+    buildImageTimer();
 
     StatusLine = new QLabel(this);
     StatusLine->setTextFormat(Qt::PlainText);
@@ -252,8 +255,7 @@ void frmDicomViewer::Form_Load() {
         using namespace component::settingskey;
         m_displayMonitor = int(fmt::leadingNumber(
             settings().get(MonitorApp, ViewerSection, DisplayResult, QStringLiteral("0"))));
-        const double play = fmt::leadingNumber(settings().get(PacsApp, ViewerSection, PlayMS));
-        m_playInterval = play > viewer::kMaxPlayMS ? viewer::kMaxPlayMS : fmt::toInt32(play);
+        m_playInterval = viewer::playInterval(settings().get(PacsApp, ViewerSection, PlayMS));
         m_magMode = int(fmt::leadingNumber(settings().get(PacsApp, ViewerSection, MagMode)));
         m_minMode = int(fmt::leadingNumber(settings().get(PacsApp, ViewerSection, MinMode)));
         m_set->setSmoothing(m_magMode, m_minMode);
@@ -265,6 +267,7 @@ void frmDicomViewer::Form_Load() {
 }
 
 void frmDicomViewer::Form_Unload() {
+    Timer1->stop();
     guarded([this] { modStart::SaveWindowPlacement(this); });
 }
 
@@ -656,15 +659,6 @@ void frmDicomViewer::cmnuLabelDetails_Click() {
 void frmDicomViewer::RefreshOverlays() {
     // The overlay texts are not drawn yet; until they are, the viewer simply redraws.
     Viewer->refresh();
-}
-
-void frmDicomViewer::EnableCineMenu(bool Enabled) {
-    for (const char *name : {"CineForward", "CineOscillate", "CineReverse", "CineStop"}) {
-        const QString entryName = QString::fromLatin1(name);
-        if (QAction *action = entry(entryName)) {
-            action->setEnabled(Enabled && !viewer::kPendingEntries.contains(entryName));
-        }
-    }
 }
 
 int frmDicomViewer::currentPosition() const {

@@ -44,14 +44,8 @@ inline const QStringList kPendingEntries = {
     QStringLiteral("mnuLabel"),
     QStringLiteral("mnuDisplaySlice"),
     QStringLiteral("mnuDisplayTextMode"),
-    QStringLiteral("CineForward"),
-    QStringLiteral("CineReverse"),
-    QStringLiteral("CineOscillate"),
-    QStringLiteral("CineStop"),
-    // Series, Play
+    // Series
     QStringLiteral("mnuOpenInSlice"),
-    QStringLiteral("mPlayCine"),
-    QStringLiteral("mPlay"),
     // Side panel
     QStringLiteral("cmdPreImages"),
 };

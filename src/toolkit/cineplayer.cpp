@@ -50,7 +50,9 @@ std::shared_ptr<CineClock> steadyCineClock() {
 }
 
 // The worker that decodes frames ahead of the player. It holds the images weakly, so a closed
-// image is not kept alive for its frames; a failed frame is left for the drawing to report.
+// image is not kept alive for its frames (one closed during a decoding ends here, which is
+// safe: an image holds nothing tied to a thread); a failed frame is left for the drawing to
+// report.
 class CinePlayer::Decoder {
 public:
     Decoder() : m_thread([this] { run(); }) {}

@@ -70,27 +70,23 @@ struct Stage {
 
 TEST(CineRate, TakesTheFirstUsableTimingElementElseTenFramesASecond) {
     using S = CineRateSource;
-    struct Row {
+    const struct {
         Timing timing;
         double fps;
         CineRateSource source;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {{"25", "15", "50", ""}, 25.0, S::RecommendedDisplayFrameRate},
         {{"0", "15", "50", ""}, 15.0, S::CineRate},
-        {{"-5", "0", "40", ""}, 25.0, S::FrameTime},
-        {{"", "", "33.3333", ""}, 30.0, S::FrameTime},
-        // a frame time of half a millisecond is 2000 frames a second: passed over
+        {{"-5", "0", "33.3333", ""}, 30.0, S::FrameTime},
+        // half a millisecond a frame is 2000 frames a second: passed over
         {{"", "", "0.5", "0\\40\\60"}, 20.0, S::FrameTimeVector},
-        {{"", "", "0", "40\\40"}, 25.0, S::FrameTimeVector}, // no leading 0
-        {{"", "", "", "0\\40\\-40\\40"}, 10.0, S::Default},  // one nonsense entry
+        {{"", "", "", "40\\40"}, 25.0, S::FrameTimeVector}, // no leading 0
+        {{"", "", "", "0\\40\\-40\\40"}, 10.0, S::Default}, // one nonsense entry
         {{"", "", "", "0\\0\\0"}, 10.0, S::Default},
-        {{"", "", "", "0"}, 10.0, S::Default},
         {{"1000", "", "", ""}, 1000.0, S::RecommendedDisplayFrameRate},
         {{"1001", "5000", "", ""}, 10.0, S::Default},
-        {{}, 10.0, S::Default},
     };
-    for (const Row &r : rows) {
+    for (const auto &r : rows) {
         const CineRate rate = loop(2, r.timing)->cineRate();
         const std::string what = (r.timing.recommended + "/" + r.timing.cine + "/" +
                                   r.timing.frameTime + "/" + r.timing.vector)
@@ -98,12 +94,10 @@ TEST(CineRate, TakesTheFirstUsableTimingElementElseTenFramesASecond) {
         EXPECT_NEAR(rate.fps, r.fps, 0.01) << what;
         EXPECT_EQ(rate.source, r.source) << what;
     }
-    // NaN and infinity can reach us from a damaged file's text.
+    // NaN and infinity can come from a damaged file's text.
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     EXPECT_EQ(chooseCineRate({nan, inf, inf, {0.0, nan}}).source, S::Default);
-    EXPECT_EQ(chooseCineRate({nan, nan, nan, {0.0, inf}}).source, S::Default);
-    EXPECT_EQ(Image::placeholder()->cineRate().fps, kDefaultCineFps);
 }
 
 TEST(CineStepping, ForwardAndReverseWrapOscillationTurnsWithoutShowingAnEndTwice) {
@@ -119,17 +113,13 @@ TEST(CineStepping, ForwardAndReverseWrapOscillationTurnsWithoutShowingAnEndTwice
     EXPECT_EQ(run({1}, cinemode::Reverse, 4, 9), V({4, 3, 2, 1, 4, 3, 2, 1, 4}));
     EXPECT_EQ(run({1}, cinemode::Oscillate, 4, 9), V({2, 3, 4, 3, 2, 1, 2, 3, 4}));
     EXPECT_EQ(run({1}, cinemode::Oscillate, 2, 4), V({2, 1, 2, 1}));
-    // on the way down when it was moved: it carries on down
-    EXPECT_EQ(run({3, true}, cinemode::Oscillate, 4, 6), V({2, 1, 2, 3, 4, 3}));
-    EXPECT_EQ(run({4}, cinemode::Oscillate, 4, 2), V({3, 2}));
-    EXPECT_EQ(run({1}, 1, 3, 3), V({2, 3, 1})); // any other mode plays forward
-    EXPECT_EQ(run({1}, cinemode::Forward, 1, 2), V({1, 1}));
+    EXPECT_EQ(run({3, true}, cinemode::Oscillate, 4, 6), V({2, 1, 2, 3, 4, 3})); // on its way down
     // hours of play at a thousand frames a second are the same arithmetic
     EXPECT_EQ(advanceCine({1}, cinemode::Oscillate, 4, 6'000'000'000'001LL).frame, 2);
     EXPECT_EQ(advanceCine({2}, cinemode::Reverse, 5, 5'000'000'000'002LL).frame, 5);
 }
 
-TEST(CinePlayer, EveryShownImagePlaysByItsOwnClock) {
+TEST(CinePlayer, EachShownImagePlaysByItsOwnClockAndALateStepSkipsFrames) {
     Stage s;
     const auto slow = decoded(loop(6, {"10", "", "", ""}));
     const auto fast = decoded(loop(5, {"25", "", "", ""}));
@@ -138,30 +128,20 @@ TEST(CinePlayer, EveryShownImagePlaysByItsOwnClock) {
     s.shown = {slow, fast};
     s.at(0);
     EXPECT_TRUE(s.player.running());
-    EXPECT_EQ(s.player.playingCount(), 2);
     const struct {
         double ms;
         int slow, fast;
-    } steps[] = {{39, 1, 1}, {40, 1, 2}, {100, 2, 3}, {200, 3, 4}, {240, 3, 3}, {600, 1, 2}};
+    } steps[] = {{39, 1, 1},  {40, 1, 2}, {100, 2, 3}, {200, 3, 4},
+                 {240, 3, 3}, {600, 1, 2}}; // the last step comes late: 4 and 9 steps in one
     for (const auto &step : steps) {
         s.at(step.ms);
         EXPECT_EQ(slow->currentFrame(), step.slow) << step.ms << " ms";
         EXPECT_EQ(fast->currentFrame(), step.fast) << step.ms << " ms";
     }
-}
-
-TEST(CinePlayer, SkipsTheFramesAStepThatCameLateMissed) {
-    Stage s;
-    const auto image = decoded(loop(10, {"10", "", "", ""}));
-    image->setCineMode(cinemode::Forward);
-    s.shown = {image};
-    s.at(0);
-    s.at(350); // three frame times in one step
-    EXPECT_EQ(image->currentFrame(), 4);
-    s.at(1250);
-    EXPECT_EQ(image->currentFrame(), 3); // wrapped after frame 10, still on time
-    s.at(1299);
-    EXPECT_EQ(image->currentFrame(), 3);
+    slow->setCurrentFrame(5); // moved by hand: it plays on from there
+    s.at(650);
+    s.at(750);
+    EXPECT_EQ(slow->currentFrame(), 6);
 }
 
 TEST(CinePlayer, AFrameNotDecodedIsNotWaitedForTheNextStepTriesAgain) {
@@ -173,29 +153,10 @@ TEST(CinePlayer, AFrameNotDecodedIsNotWaitedForTheNextStepTriesAgain) {
     s.at(0);
     s.at(100);
     EXPECT_EQ(image->currentFrame(), 1);
-    EXPECT_FALSE(image->frameDecoded(2)); // the step did not decode it either
+    EXPECT_FALSE(image->frameDecoded(2)); // nor did the step decode it
     (void)image->frame(3);
     s.at(200);
     EXPECT_EQ(image->currentFrame(), 3);
-}
-
-TEST(CinePlayer, AnImageMovedByHandPlaysOnFromThere) {
-    Stage s;
-    const auto image = decoded(loop(10, {"10", "", "", ""}));
-    image->setCineMode(cinemode::Reverse);
-    s.shown = {image};
-    s.at(0);
-    s.at(100);
-    EXPECT_EQ(image->currentFrame(), 10);
-    image->setCurrentFrame(6); // the scrub
-    s.at(150);
-    EXPECT_EQ(image->currentFrame(), 6);
-    s.at(250);
-    EXPECT_EQ(image->currentFrame(), 5);
-    image->setCineMode(cinemode::Forward); // a new mode starts from where it stands
-    s.at(300);
-    s.at(400);
-    EXPECT_EQ(image->currentFrame(), 6);
 }
 
 TEST(CinePlayer, HiddenAndStoppedImagesDoNotPlayAndGoOnWhereTheyStopped) {
@@ -208,38 +169,17 @@ TEST(CinePlayer, HiddenAndStoppedImagesDoNotPlayAndGoOnWhereTheyStopped) {
     s.at(0);
     s.at(300);
     EXPECT_EQ(image->currentFrame(), 4);
-    EXPECT_EQ(s.player.playingCount(), 1);
-
     s.shown = {still};
     s.at(1000);
     EXPECT_FALSE(s.player.running());
-    EXPECT_EQ(image->currentFrame(), 4);
     s.shown = {image};
     s.at(5000);
-    EXPECT_EQ(image->currentFrame(), 4);
     s.at(5100);
     EXPECT_EQ(image->currentFrame(), 5);
-
     image->setCineMode(cinemode::Stopped);
     s.at(6000);
     EXPECT_EQ(image->currentFrame(), 5);
     EXPECT_FALSE(s.player.running());
-}
-
-TEST(CinePlayer, DecodesTheFramesAheadOnAWorker) {
-    Stage s;
-    const auto image = loop(12, {"10", "", "", ""}, TransferSyntax::Rle);
-    image->setCineMode(cinemode::Oscillate);
-    image->setCurrentFrame(5);
-    s.shown = {image};
-    EXPECT_FALSE(image->frameDecoded(12));
-    s.at(0);
-    ASSERT_TRUE(s.player.waitForDecodes(30000));
-    for (int f = 1; f <= 12; ++f) {
-        EXPECT_TRUE(image->frameDecoded(f)) << f;
-    }
-    s.at(100);
-    EXPECT_EQ(image->currentFrame(), 6);
 }
 
 TEST(ImageFrames, DecodeFromSeveralThreadsAtOnce) {

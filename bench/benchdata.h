@@ -118,4 +118,25 @@ inline double median(std::vector<double> v) {
     return n == 0 ? 0.0 : n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
 }
 
+// The floor we compare with: every value through a 64K-entry table, a fresh table each run.
+// Median of `runs` passes, in thread CPU ms.
+template <typename T> double lutLoopMs(const std::vector<T> &values, int runs) {
+    static volatile unsigned sink = 0; // keeps the loop from being optimised away
+    std::vector<std::uint8_t> table(65536);
+    std::vector<std::uint8_t> out(values.size());
+    std::vector<double> times;
+    for (int run = 0; run < runs; ++run) {
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            table[i] = std::uint8_t((i + std::size_t(run)) >> 8);
+        }
+        const double start = threadCpuMs();
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            out[i] = table[std::uint16_t(values[i])];
+        }
+        times.push_back(threadCpuMs() - start);
+        sink = sink + out[std::size_t(run) % out.size()];
+    }
+    return median(times);
+}
+
 } // namespace ravlen::bench

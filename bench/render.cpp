@@ -28,31 +28,13 @@
 
 using namespace ravlen;
 using bench::Clock;
+using bench::lutLoopMs;
 using bench::median;
 using bench::millisecondsSince;
 
 namespace {
 
 volatile unsigned g_sink = 0; // keeps measured loops from being optimised away
-
-// The floor we compare with: every value through a 64K-entry table.
-template <typename T> double lutLoopMs(const std::vector<T> &values, int runs) {
-    std::vector<std::uint8_t> table(65536);
-    std::vector<std::uint8_t> out(values.size());
-    std::vector<double> times;
-    for (int run = 0; run < runs; ++run) {
-        for (std::size_t i = 0; i < table.size(); ++i) {
-            table[i] = std::uint8_t((i + std::size_t(run)) >> 8);
-        }
-        const double start = bench::threadCpuMs();
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            out[i] = table[std::uint16_t(values[i])];
-        }
-        times.push_back(bench::threadCpuMs() - start);
-        g_sink = g_sink + out[std::size_t(run) % out.size()];
-    }
-    return median(times);
-}
 
 // A window change through the viewer: new window in, finished tile picture out.
 double viewerWindowMs(toolkit::ViewerControl &viewer, toolkit::Image &image, int runs) {

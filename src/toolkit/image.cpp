@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace ravlen::toolkit {
 
@@ -51,6 +52,23 @@ QString readableName(const QString &dicomName) {
     }
     return rest.isEmpty() ? parts.at(0)
                           : parts.at(0) + QStringLiteral(", ") + rest.join(QLatin1Char(' '));
+}
+
+CineTiming readCineTiming(DcmDataset &dataset) {
+    CineTiming t;
+    t.recommendedDisplayFrameRate = pixels::numberOf(dataset, DCM_RecommendedDisplayFrameRate);
+    t.cineRate = pixels::numberOf(dataset, DCM_CineRate);
+    t.frameTime = pixels::numberOf(dataset, DCM_FrameTime);
+    DcmElement *vector = nullptr;
+    if (dataset.findAndGetElement(DCM_FrameTimeVector, vector, OFFalse).good() &&
+        vector != nullptr) {
+        for (unsigned long i = 0; i < vector->getVM(); ++i) {
+            // An entry that is no number makes the vector unusable, not shorter.
+            t.frameTimeVector.push_back(pixels::numberOf(dataset, DCM_FrameTimeVector, i)
+                                            .value_or(std::numeric_limits<double>::quiet_NaN()));
+        }
+    }
+    return t;
 }
 
 } // namespace
@@ -127,6 +145,7 @@ std::shared_ptr<Image> Image::fromBytes(const QByteArray &bytes, const QString &
     }
     data->modality = pixels::readModality(dataset, data->layout);
     data->voiLut = pixels::readVoiLut(dataset, data->layout);
+    data->cineRate = chooseCineRate(readCineTiming(dataset));
     pixels::takeOutNativePixels(*data);
     std::shared_ptr<Image> image(new Image(std::move(data)));
     for (const StoredWindow &w : image->storedWindows()) {
@@ -263,7 +282,6 @@ bool Image::hasPixelData() const {
 // --- pixels
 
 PixelFrame Image::frame(int number) const {
-    std::lock_guard<std::mutex> lock(m_data->mutex);
     const int index = number - 1;
     if (index < 0 || index >= m_data->layout.frames) {
         fail(errc::BadArgument, m_data->name,
@@ -271,13 +289,31 @@ PixelFrame Image::frame(int number) const {
                  .arg(number)
                  .arg(m_data->layout.frames));
     }
-    const auto cached = m_data->frames.find(index);
-    if (cached != m_data->frames.end()) {
-        return cached->second;
+    const auto cached = [this, index]() -> std::optional<PixelFrame> {
+        std::lock_guard<std::mutex> lock(m_data->framesMutex);
+        const auto found = m_data->frames.find(index);
+        return found == m_data->frames.end() ? std::nullopt : std::optional(found->second);
+    };
+    if (auto done = cached()) {
+        return *done;
+    }
+    std::lock_guard<std::mutex> lock(m_data->mutex);
+    if (auto done = cached()) { // decoded by another thread while this one waited
+        return *done;
     }
     PixelFrame decoded = pixels::decodeFrame(*m_data, index);
+    std::lock_guard<std::mutex> cache(m_data->framesMutex);
     m_data->frames.emplace(index, decoded);
     return decoded;
+}
+
+bool Image::frameDecoded(int number) const {
+    std::lock_guard<std::mutex> lock(m_data->framesMutex);
+    return m_data->frames.contains(number - 1);
+}
+
+CineRate Image::cineRate() const {
+    return m_data->cineRate;
 }
 
 const ModalityTransform &Image::modalityTransform() const {

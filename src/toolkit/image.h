@@ -1,5 +1,6 @@
 #pragma once
 
+#include "toolkit/cinerate.h"
 #include "toolkit/dataelement.h"
 #include "toolkit/label.h"
 #include "toolkit/picturefilters.h"
@@ -91,6 +92,9 @@ public:
     // Throws ToolkitError when the pixels cannot be decoded (odd bit depth, damaged stream,
     // data shorter than declared) or `number` is out of range.
     PixelFrame frame(int number) const;
+    // Whether frame `number` is decoded already, so frame() returns it at once. Never waits
+    // for a decoding under way on another thread.
+    bool frameDecoded(int number) const;
     // Rescale Slope/Intercept, or the Modality LUT Sequence when present. The reference stays
     // valid while the image lives, so a DisplayLut kept across drawings recognises its LUT.
     const ModalityTransform &modalityTransform() const;
@@ -105,6 +109,10 @@ public:
     // DCMTK's min-max window over the modality values of frame `number` (1-based); the same
     // window `dcmj2pnm +Wm` applies to that frame.
     StoredWindow minMaxWindow(int number) const;
+
+    // The speed the image plays at, from its timing elements (see chooseCineRate); read at
+    // load.
+    CineRate cineRate() const;
 
     // The current frame drawn with the image's level and width (MONOCHROME1 inverted, colour
     // as it is), scaled to `target` (empty: the image's own size) with `filter`, sharpened and
@@ -148,6 +156,8 @@ public:
     // fast path a window drag uses (B-spline and cubic spline become bilinear). On at load.
     bool fullQuality() const { return m_fullQuality; }
     void setFullQuality(bool on) { assign(m_fullQuality, on); }
+    // Cine mode: 0 stopped, 2 reverse, 3 forward, 4 oscillating (cinemode). A viewer plays a
+    // shown multi-frame image by itself while its mode is not 0.
     int cineMode() const { return m_cineMode; }
     void setCineMode(int mode) { assign(m_cineMode, mode); }
     QRect displayRect() const { return m_displayRect; }

@@ -68,8 +68,11 @@ struct Image::Data {
     std::vector<std::shared_ptr<ByteBuffer>> nativeFrames;
     ByteBuffer nativeTail; // bytes after the last whole frame (padding)
 
-    // Guards the data set and the frame cache: DCMTK objects are not safe for concurrent use.
+    // Guards the data set and decoding: DCMTK objects are not safe for concurrent use.
     mutable std::mutex mutex;
+    // Guards the frame cache alone, so a decoded frame is handed out while another frame is
+    // being decoded (cine decodes ahead on a worker while the viewer draws).
+    mutable std::mutex framesMutex;
     // Keyed by 0-based frame index; sparse, since Number of Frames comes from the file.
     mutable std::map<int, PixelFrame> frames;
     mutable std::map<int, Uint32> startFragments; // first fragment of a frame, once known
@@ -78,6 +81,7 @@ struct Image::Data {
     // drawing.
     ModalityTransform modality;
     std::optional<VoiLut> voiLut;
+    CineRate cineRate;
     mutable std::mutex windowMutex; // the first computation of the default window
     // The drawing's lookup table, rebuilt only when the window changes.
     mutable std::mutex renderMutex;

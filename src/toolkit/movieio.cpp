@@ -18,28 +18,12 @@ namespace ravlen::toolkit {
 
 namespace {
 
-constexpr double kDefaultFrameRate = 10.0;
-constexpr double kMaxFrameRate = 1000.0;
 constexpr int kMaxSide = 65535;
 // What ffprobe says about one stream is a few hundred bytes; more is not believed.
 constexpr qint64 kMaxProbeOutput = 64 * 1024;
 
 [[noreturn]] void fail(int number, const QString &text) {
     throw ToolkitError(number, text.toStdString());
-}
-
-std::optional<double> usableRate(const QVariant &value) {
-    QVariant v = value;
-    if (v.typeId() == QMetaType::QVariantList) {
-        const QVariantList list = v.toList();
-        v = list.isEmpty() ? QVariant() : list.first();
-    }
-    bool ok = false;
-    const double rate = v.toDouble(&ok);
-    if (!ok || !std::isfinite(rate) || rate <= 0.0 || rate > kMaxFrameRate) {
-        return std::nullopt;
-    }
-    return rate;
 }
 
 // ffmpeg reads a path as a URL unless told it is a file ("concat:", "http:", a leading "-").
@@ -64,7 +48,7 @@ std::optional<double> parseRate(const QString &text) {
         return std::nullopt;
     }
     const double rate = num / den;
-    return rate > 0.0 && rate <= kMaxFrameRate ? std::optional<double>(rate) : std::nullopt;
+    return rate > 0.0 && rate <= kMaxCineFps ? std::optional<double>(rate) : std::nullopt;
 }
 
 struct Probe {
@@ -162,24 +146,7 @@ private:
 } // namespace
 
 double movieFrameRate(const Image &image) {
-    if (auto rate = usableRate(image.attribute(0x0008, 0x2144))) {
-        return *rate;
-    }
-    if (auto rate = usableRate(image.attribute(0x0018, 0x0040))) {
-        return *rate;
-    }
-    bool ok = false;
-    QVariant frameTime = image.attribute(0x0018, 0x1063);
-    if (frameTime.typeId() == QMetaType::QVariantList) {
-        frameTime = frameTime.toList().value(0);
-    }
-    const double ms = frameTime.toDouble(&ok);
-    if (ok && ms > 0.0) {
-        if (auto rate = usableRate(1000.0 / ms)) {
-            return *rate;
-        }
-    }
-    return kDefaultFrameRate;
+    return image.cineRate().fps; // a movie plays as the viewer plays the image
 }
 
 void exportAvi(const Image &image, const QString &path, int firstFrame, int lastFrame,

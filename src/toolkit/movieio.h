@@ -18,9 +18,8 @@ struct MovieSettings {
                          // false: with its default window, upright, without effects
 };
 
-// Frames a second a movie of the image plays at: Recommended Display Frame Rate (0008,2144),
-// else Cine Rate (0018,0040), else 1000 / Frame Time (0018,1063) in ms, else 10. Values at or
-// below 0, or above 1000, are passed over.
+// Frames a second a movie of the image plays at: the speed the viewer plays it at
+// (Image::cineRate).
 double movieFrameRate(const Image &image);
 
 // Writes frames `firstFrame`..`lastFrame` (1-based) of the image as a Motion-JPEG AVI movie

@@ -1,6 +1,7 @@
 #include "toolkit/viewercontrol.h"
 
 #include "core/errors.h"
+#include "toolkit/cineplayer.h"
 #include "toolkit/picturefilters.h"
 #include "toolkit/pipeline.h"
 
@@ -312,6 +313,21 @@ struct ViewerControl::State {
         int token = 0;
     };
     std::map<const Image *, Watch> watched;
+    std::unique_ptr<CinePlayer> cine;
+
+    // The images on screen now, for the cine player: none while the control is hidden.
+    std::vector<std::shared_ptr<Image>> shownImages() const {
+        std::vector<std::shared_ptr<Image>> shown;
+        if (!widget->isVisible()) {
+            return shown;
+        }
+        for (Slot &slot : layout(widget->size())) {
+            if (slot.image) {
+                shown.push_back(std::move(slot.image));
+            }
+        }
+        return shown;
+    }
 
     int currentIndex() const {
         return images.count() == 0 ? 0 : std::clamp(current, 1, images.count());
@@ -468,11 +484,21 @@ struct ViewerControl::State {
         tilesFor = widget;
         forgetHidden();
         watchShown();
+        // Paging or a new grid may bring a playing image into view.
+        const bool sameImages =
+            std::equal(old.begin(), old.end(), tiles.begin(), tiles.end(),
+                       [](const Tile &a, const Tile &b) { return a.key.image == b.key.image; });
+        if (!sameImages && cine) {
+            cine->wake();
+        }
     }
 
     // A display-state change of a shown image repaints its tiles only; the paint then finds
     // which keys changed. Images not shown need no listener: a tile is keyed when it is laid out.
     void imageChanged(const Image *image) {
+        if (cine) {
+            cine->wake(); // its cine mode may have changed
+        }
         if (!autoRedraw) {
             return;
         }
@@ -556,6 +582,8 @@ struct ViewerControl::State {
 
 ViewerControl::ViewerControl(QWidget *parent)
     : QWidget(parent), m_state(std::make_unique<State>(this)) {
+    m_state->cine =
+        std::make_unique<CinePlayer>([state = m_state.get()] { return state->shownImages(); });
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true); // moves without a button are reported too
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -713,6 +741,10 @@ QImage ViewerControl::tilePicture(int position) {
         }
     }
     return QImage();
+}
+
+CinePlayer &ViewerControl::cinePlayer() {
+    return *m_state->cine;
 }
 
 int ViewerControl::renderCount() const {

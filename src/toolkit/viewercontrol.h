@@ -17,6 +17,8 @@
 
 namespace ravlen::toolkit {
 
+class CinePlayer;
+
 // The viewer control of both viewer windows: a grid of tiles showing an image collection from
 // a first shown position on. It draws every tile from the display pipeline and keeps each
 // tile's finished picture, so only tiles whose image or cell changed are drawn again.
@@ -25,7 +27,8 @@ namespace ravlen::toolkit {
 // mirrored on screen. With automatic redraw on, a display-state change of a shown image repaints
 // that image's tiles without a call (the viewer listens to the images it shows). An image with an
 // explicit display rectangle (x, y, width, height in thousandths of the viewer's width and height)
-// is drawn there, over the grid, and nowhere else; the hit tests see only the grid. Lives on the
+// is drawn there, over the grid, and nowhere else; the hit tests see only the grid. A shown
+// multi-frame image whose cine mode is not 0 plays by itself (cinePlayer()). Lives on the
 // user-interface thread.
 class ViewerControl : public QWidget {
     Q_OBJECT
@@ -94,6 +97,9 @@ public:
     // How many tile pictures have been drawn, and lookup tables built, since creation.
     int renderCount() const;
     int tableBuilds() const;
+
+    // Plays the shown images whose cine mode is not 0; its clock can be replaced.
+    CinePlayer &cinePlayer();
 
     // --- network: the control's own listener (a storage SCP), made on first use
     // Starts listening on `port`; true when listening on it afterwards.

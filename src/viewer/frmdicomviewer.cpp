@@ -18,6 +18,7 @@
 #include "toolkit/imagecollection.h"
 #include "toolkit/viewercontrol.h"
 #include "viewer/overlays.h"
+#include "viewer/cinerules.h"
 #include "viewer/statusline.h"
 #include "viewer/viewerconstants.h"
 
@@ -37,6 +38,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace ravlen {
@@ -112,6 +114,7 @@ frmDicomViewer::frmDicomViewer(QWidget *parent) : QMainWindow(parent) {
 
     buildPanel();
     buildMenus();
+    buildImageTimer();
 
     StatusLine = new QLabel(this);
     StatusLine->setTextFormat(Qt::PlainText);
@@ -259,8 +262,7 @@ void frmDicomViewer::Form_Load() {
         using namespace component::settingskey;
         m_displayMonitor = int(fmt::leadingNumber(
             settings().get(MonitorApp, ViewerSection, DisplayResult, QStringLiteral("0"))));
-        const double play = fmt::leadingNumber(settings().get(PacsApp, ViewerSection, PlayMS));
-        m_playInterval = play > viewer::kMaxPlayMS ? viewer::kMaxPlayMS : fmt::toInt32(play);
+        m_playInterval = viewer::playInterval(settings().get(PacsApp, ViewerSection, PlayMS));
         m_magMode = int(fmt::leadingNumber(settings().get(PacsApp, ViewerSection, MagMode)));
         m_minMode = int(fmt::leadingNumber(settings().get(PacsApp, ViewerSection, MinMode)));
         m_set->setSmoothing(m_magMode, m_minMode);
@@ -273,6 +275,7 @@ void frmDicomViewer::Form_Load() {
 }
 
 void frmDicomViewer::Form_Unload() {
+    Timer1->stop();
     guarded([this] { modStart::SaveWindowPlacement(this); });
 }
 
@@ -715,15 +718,6 @@ void frmDicomViewer::cmdPreImages_Click() {
 
 void frmDicomViewer::Exam_CaptionClear() {
     setWindowTitle(viewer::kEmptyExamCaption);
-}
-
-void frmDicomViewer::EnableCineMenu(bool Enabled) {
-    for (const char *name : {"CineForward", "CineOscillate", "CineReverse", "CineStop"}) {
-        const QString entryName = QString::fromLatin1(name);
-        if (QAction *action = entry(entryName)) {
-            action->setEnabled(Enabled && !viewer::kPendingEntries.contains(entryName));
-        }
-    }
 }
 
 int frmDicomViewer::currentPosition() const {

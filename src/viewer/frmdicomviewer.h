@@ -26,6 +26,7 @@ class QRect;
 class QRadioButton;
 class QScrollBar;
 class QSlider;
+class QTimer;
 
 namespace ravlen::toolkit {
 class Image;
@@ -113,8 +114,6 @@ public:
     // The caption of an emptied viewer.
     void Exam_CaptionClear();
     const viewer::TextModes &textModes() const { return m_textModes; }
-    // Enables the "&Multi-frame (Cine)" entries (they stay off while cine is not built).
-    void EnableCineMenu(bool Enabled);
     viewer::MouseTools &mouseTools() { return *m_mouse; }
     void current_Change();
     void CurrentSpin_Change();
@@ -225,6 +224,23 @@ public:
     // Whether a mouse function's palette button may be chosen now ("Stretch to fit" blocks
     // function 3).
     bool mouseFunctionEnabled(int function) const;
+
+    // --- cine (frmdicomviewercine.cpp): multi-frame images play in the viewer by themselves
+    // once their cine mode is set; the image timer steps through the set
+    void CineForward_Click();
+    void CineReverse_Click();
+    void CineOscillate_Click();
+    void CineStop_Click();
+    // The image in the viewer's top left tile starts oscillating, or stops when it plays.
+    void mPlayCine_Click();
+    // Starts or stops the image timer. With an interval of 0 it is on but never ticks.
+    void mPlay_Click();
+    // Shows the next image of the set; after the last, the next tick shows the first.
+    void Timer1_Timer();
+    // Enables or disables the four "&Multi-frame (Cine)" entries.
+    void EnableCineMenu(bool Enabled);
+    bool imageTimerOn() const { return m_imageTimerOn; }
+    QTimer *Timer1 = nullptr;
 
     // --- monitors (frmdicomviewermonitor.cpp)
     // "View Result": brings the window onto the monitor chosen for results.
@@ -361,6 +377,10 @@ private:
     void redrawOverlays(bool all);
     std::optional<viewer::PresetWindow> presetWindow() const;
     void drawAtFullQuality();
+
+    // cine part
+    void buildImageTimer();
+    bool m_imageTimerOn = false;
 
     // monitors part
     // Opens the window on the result monitor (after its stored placement was restored).

@@ -89,8 +89,10 @@ const std::vector<TopMenu> &menuBarLayout() {
           item("mnuRotateAnticlockwise", "Rotate &Anticlockwise", &F::mnuRotateAnticlockwise_Click),
           separator(),
           submenu("Cine", "&Multi-frame (Cine)",
-                  {item("CineForward", "&Forward (continuous)"), item("CineReverse", "&Reverse"),
-                   item("CineOscillate", "&Oscilate"), item("CineStop", "&Stop")})}},
+                  {item("CineForward", "&Forward (continuous)", &F::CineForward_Click),
+                   item("CineReverse", "&Reverse", &F::CineReverse_Click),
+                   item("CineOscillate", "&Oscilate", &F::CineOscillate_Click),
+                   item("CineStop", "&Stop", &F::CineStop_Click)})}},
         {"mnuView",
          "&View",
          {item("mnuDataElements", "&Data Elements", &F::mnuDataElements_Click),
@@ -104,7 +106,8 @@ const std::vector<TopMenu> &menuBarLayout() {
         {"mnuSeries", "Series", {item("mnuOpenInSlice", "Open in Slice Window")}},
         {"mPlayDiv2",
          "&Play",
-         {item("mPlayCine", "&Cine"), item("mPlay", "&Images"),
+         {item("mPlayCine", "&Cine", &F::mPlayCine_Click),
+          item("mPlay", "&Images", &F::mPlay_Click),
           item("mOptions", "&Options", &F::mOptions_Click)}},
     };
     return layout;

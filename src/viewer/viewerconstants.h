@@ -42,14 +42,8 @@ inline constexpr int kMouseSelect = 1;
 inline const QStringList kPendingEntries = {
     // Display
     QStringLiteral("mnuDisplaySlice"),
-    QStringLiteral("CineForward"),
-    QStringLiteral("CineReverse"),
-    QStringLiteral("CineOscillate"),
-    QStringLiteral("CineStop"),
-    // Series, Play
+    // Series
     QStringLiteral("mnuOpenInSlice"),
-    QStringLiteral("mPlayCine"),
-    QStringLiteral("mPlay"),
 };
 
 // The entries that need an image, switched together by SetImageControlsEnabled.

@@ -174,6 +174,12 @@ TEST_F(ViewerWindowTest, EveryMenuEntryExistsWithItsCaptionAndOnlyBuiltOnesWork)
         // both say so themselves when the viewer is empty
         {"FileWrite", "&Export to DICOM File", true, true},
         {"mWriteToCD", "&Write to CD", true, true},
+        {"CineForward", "&Forward (continuous)", true, true},
+        {"CineReverse", "&Reverse", true, true},
+        {"CineOscillate", "&Oscilate", true, true},
+        {"CineStop", "&Stop", true, true},
+        {"mPlayCine", "&Cine", true, true},
+        {"mPlay", "&Images", true, true},
         // entries of features still to come
         {"Verify", "&Verify", true, true},
         {"SendSelected", "&Send Selected", true, true},
@@ -183,10 +189,6 @@ TEST_F(ViewerWindowTest, EveryMenuEntryExistsWithItsCaptionAndOnlyBuiltOnesWork)
         {"mnuDisplayElements", "&Data Elements", false, true},
         {"mnuDisplaySlice", "Scout Slices", false, false},
         {"mnuDisplayTextMode", "Text Modes", true, true},
-        {"CineForward", "&Forward (continuous)", false, false},
-        {"CineReverse", "&Reverse", false, false},
-        {"CineOscillate", "&Oscilate", false, false},
-        {"CineStop", "&Stop", false, false},
         {"mnuDataElements", "&Data Elements", false, true},
         {"Infoview", "Image &Information", true, true},
         {"LoggingEnabled", "Logging Enabled", true, true},
@@ -197,8 +199,6 @@ TEST_F(ViewerWindowTest, EveryMenuEntryExistsWithItsCaptionAndOnlyBuiltOnesWork)
         {"cmnuLabelDelete", "Delete Selected Label", false, true},
         {"cmnuLabelDetails", "Label Details...", true, true},
         {"mnuOpenInSlice", "Open in Slice Window", false, false},
-        {"mPlayCine", "&Cine", false, false},
-        {"mPlay", "&Images", false, false},
     };
     frmDicomViewer &v = dicomViewer();
     EXPECT_EQ(v.windowTitle(), "RAVLEN PACS Viewer v2.0");
@@ -229,7 +229,7 @@ TEST_F(ViewerWindowTest, LoadReadsTheViewerSettingsAndRestoresThePlacement) {
         const char *playMS;
         int interval;
     };
-    const Row table[] = {{"12000", 9500}, {"9500", 9500}, {"700abc", 700}, {"", 0}, {"-40", -40}};
+    const Row table[] = {{"12000", 9500}, {"9500", 9500}, {"700abc", 700}, {"", 0}, {"-40", 0}};
     for (const Row &r : table) {
         store->save("PACS", "Viewer", "PlayMS", r.playMS);
         store->save("PACS", "Viewer", "MagMode", "2");

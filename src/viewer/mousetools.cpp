@@ -168,6 +168,9 @@ void MouseTools::press(int Button, int Shift, int X, int Y) {
         MagnifierImage->setBorder(1);
         // The true pixels, enlarged: a looking glass shows the pixel grid rather than a blur.
         MagnifierImage->setMagnificationMethod(1);
+        // The glass shows the frame under it rather than playing on its own clock.
+        MagnifierImage->setCineMode(0);
+        m_magnified = under;
         m_magnifiedScale = kMagnifierFactor * shown.pixelScale();
         MagnifierOn = true;
         SetMagnifier(X, Y);
@@ -310,6 +313,7 @@ void MouseTools::release(int X, int Y) {
                 images.remove(images.count());
             }
             MagnifierImage.reset();
+            m_magnified.reset();
             m_viewer.refresh();
         }
         if (MouseFunction == mouse::Window) {
@@ -339,6 +343,9 @@ void MouseTools::SetMagnifier(int X, int Y) {
     const std::optional<QPointF> pixel = m_viewer.imagePixelAt(QPoint(X, Y));
     if (!pixel) {
         return; // beside the picture in its tile: the magnifier stays where it was
+    }
+    if (const auto under = m_magnified.lock()) {
+        MagnifierImage->setCurrentFrame(under->currentFrame());
     }
     const MagnifierEdges e =
         magnifierEdges(X, Y, MagnifierWidth, MagnifierHeight, m_viewer.width(), m_viewer.height());

@@ -122,6 +122,7 @@ private:
     std::map<int, QToolButton *> m_buttonOf;
     QPointF m_panScale{1.0, 1.0};  // screen pixels per image pixel of the panned image
     double m_magnifiedScale = 1.0; // the magnifier's screen pixels per image pixel
+    std::weak_ptr<toolkit::Image> m_magnified; // the image under the magnifier
     QPoint m_release;              // where the last label was released
 };
 

@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -285,3 +286,69 @@ TEST_F(RetrievePeer, StorageOnlyPeerRefusesGetWithTheExplanationAndAddsNothing) 
 }
 
 } // namespace
+
+TEST_F(RetrievePeer, PreviousImagesListsEveryStudyOfThePatientOnScreen) {
+    // A second study of the fixture's patient, stored here: an earlier exam.
+    toolkit::DicomQuery q;
+    q.setRemoteHost("127.0.0.1");
+    q.setRemotePort(env.at("ORTHANC_DICOM_PORT").toInt());
+    q.setCalledAE(env.at("ORTHANC_AET"));
+    q.setRoot("STUDY");
+    q.setLevel("STUDY");
+    const auto studies = q.find();
+    ASSERT_FALSE(studies.empty());
+    const QString patientId = studies.front().patientID();
+    const QString prior = QStringLiteral("1.2.826.0.1.3680043.9.7777.88.1");
+    toolkit::DataSetBuilder b =
+        testdata::baseDataSet(QStringLiteral("1.2.840.10008.5.1.4.1.1.7"),
+                              QStringLiteral("1.2.826.0.1.3680043.9.7777.88.2"));
+    b.set(0x0010, 0x0010, studies.front().patientName());
+    b.set(0x0010, 0x0020, patientId);
+    b.set(0x0020, 0x000D, prior);
+    b.set(0x0020, 0x000E, QStringLiteral("1.2.826.0.1.3680043.9.7777.88.3"));
+    b.set(0x0008, 0x0020, QStringLiteral("20190305"));
+    b.setPixels(testdata::monochrome(2, 2, 1, 16, 12, false, {0, 1, 2, 3}));
+    const auto earlier =
+        toolkit::Image::fromBytes(b.toBytes(toolkit::TransferSyntax::ExplicitLittle), "prior");
+    ASSERT_EQ(toolkit::sendImage(*earlier, "127.0.0.1", env.at("ORTHANC_DICOM_PORT").toInt(),
+                                 "RAVLENPACS", env.at("ORTHANC_AET")),
+              toolkit::StatusSuccess);
+
+    // The viewer shows the patient; Close All leaves the patient's ID for Previous Images.
+    frmDicomViewer &v = dicomViewer();
+    v.Viewer->images().add(earlier);
+    v.InitImage();
+    ASSERT_EQ(v.lblPatientID->text(), patientId);
+    v.DeleteAll_Click();
+    v.cmdPreImages->click();
+
+    RetrieveDialog &d = retrieveDialog();
+    EXPECT_TRUE(d.isVisible());
+    EXPECT_TRUE(prompts->messages().isEmpty()) << prompts->messages().join('|').toStdString();
+    ASSERT_EQ(d.Tree->topLevelItemCount(), 1);
+    QTreeWidgetItem *patient = d.Tree->topLevelItem(0);
+    EXPECT_EQ(d.tagOf(patient).patientId, patientId);
+    std::set<QString> listed;
+    for (int i = 0; i < patient->childCount(); ++i) {
+        listed.insert(d.tagOf(patient->child(i)).studyUid);
+    }
+    EXPECT_TRUE(listed.count(prior));
+    EXPECT_TRUE(listed.count(studies.front().studyInstanceUID()));
+    EXPECT_GE(listed.size(), 2u);
+
+    // The other tests retrieve "the first study": the shared PACS gets its one study back.
+    QProcess curl;
+    const QString base = QStringLiteral("http://127.0.0.1:") + env.at("ORTHANC_HTTP_PORT");
+    curl.start(QStringLiteral("curl"),
+               {QStringLiteral("-s"), QStringLiteral("-X"), QStringLiteral("POST"),
+                QStringLiteral("--data"), prior, base + QStringLiteral("/tools/lookup")});
+    ASSERT_TRUE(curl.waitForFinished(10000));
+    const QRegularExpressionMatch id =
+        QRegularExpression(QStringLiteral("\"ID\"\\s*:\\s*\"([^\"]+)\""))
+            .match(QString::fromUtf8(curl.readAllStandardOutput()));
+    ASSERT_TRUE(id.hasMatch());
+    curl.start(QStringLiteral("curl"),
+               {QStringLiteral("-s"), QStringLiteral("-X"), QStringLiteral("DELETE"),
+                base + QStringLiteral("/studies/") + id.captured(1)});
+    ASSERT_TRUE(curl.waitForFinished(10000));
+}

@@ -323,7 +323,8 @@ PlacedLabel placeLabel(const Label &label, const TileTransform *transform, const
         map = [&tileRect](QPointF p) { return fromThousandths(p, tileRect); };
         // Text placed in thousandths of the cell shrinks with the cell, so the overlay of a
         // small tile stays inside it; it never grows past its own size.
-        placed.fontScale = std::clamp(tileRect.height() / 640.0, 0.4, 1.0);
+        placed.fontScale =
+            std::clamp(std::min(tileRect.width(), tileRect.height()) / 640.0, 0.4, 1.0);
         break;
     case Label::Space::Image: {
         map = [transform, &tileRect](QPointF p) { return imageToViewer(p, *transform, tileRect); };

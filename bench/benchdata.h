@@ -98,6 +98,28 @@ inline toolkit::DataSetBuilder largeRadiograph(int columns, int rows) {
     return b;
 }
 
+// The CT phantom's slices as the frames of one image, `framesPerSecond` as its Cine Rate.
+inline toolkit::DataSetBuilder ctMovie(int size, int frames, int framesPerSecond) {
+    QByteArray pixels;
+    pixels.reserve(qsizetype(frames) * size * size * 2);
+    for (int f = 0; f < frames; ++f) {
+        const std::vector<std::int16_t> v = ctValues(size, f);
+        pixels.append(reinterpret_cast<const char *>(v.data()), qsizetype(v.size() * 2));
+    }
+    toolkit::DataSetBuilder b = ctSlice(size, 0);
+    toolkit::PixelSpec p;
+    p.rows = size;
+    p.columns = size;
+    p.frames = frames;
+    p.bitsAllocated = 16;
+    p.bitsStored = 16;
+    p.pixelRepresentation = 1;
+    p.data = pixels;
+    b.setPixels(p);
+    b.set(0x0018, 0x0040, QString::number(framesPerSecond));
+    return b;
+}
+
 using Clock = std::chrono::steady_clock;
 
 inline double millisecondsSince(Clock::time_point start) {

@@ -5,6 +5,7 @@
 // milliseconds of the thread's CPU time unless the key says otherwise.
 
 #include "benchdata.h"
+#include "benchview.h"
 #include "toolkit/cineplayer.h"
 #include "toolkit/image.h"
 #include "toolkit/viewercontrol.h"
@@ -25,33 +26,7 @@ constexpr int kSize = 512;
 
 // The CT phantom moving through 100 slices as the frames of one image, 25 frames a second.
 QByteArray multiFrame(toolkit::TransferSyntax syntax) {
-    toolkit::DataSetBuilder b = bench::ctSlice(kSize, 0);
-    QByteArray pixels;
-    pixels.reserve(qsizetype(kSize) * kSize * 2 * kFrames);
-    for (int f = 0; f < kFrames; ++f) {
-        const std::vector<std::int16_t> v = bench::ctValues(kSize, f);
-        pixels.append(reinterpret_cast<const char *>(v.data()), qsizetype(v.size() * 2));
-    }
-    toolkit::PixelSpec p;
-    p.rows = kSize;
-    p.columns = kSize;
-    p.frames = kFrames;
-    p.bitsAllocated = 16;
-    p.bitsStored = 16;
-    p.pixelRepresentation = 1;
-    p.data = pixels;
-    b.setPixels(p);
-    b.set(0x0018, 0x0040, QStringLiteral("25"));
-    return b.toBytes(syntax);
-}
-
-void expose(toolkit::ViewerControl &viewer) {
-    viewer.show();
-    for (int i = 0; i < 1000 && !(viewer.windowHandle() && viewer.windowHandle()->isExposed());
-         ++i) {
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    viewer.repaint();
+    return bench::ctMovie(kSize, kFrames, 25).toBytes(syntax);
 }
 
 struct Steps {
@@ -69,7 +44,7 @@ Steps frameSteps(const QByteArray &bytes, int passes) {
         viewer.resize(kSize, kSize);
         const auto image = toolkit::Image::fromBytes(bytes, QStringLiteral("loop"));
         viewer.images().add(image);
-        expose(viewer);
+        bench::expose(viewer);
         const int rendersBefore = viewer.renderCount();
         for (int f = 2; f <= kFrames; ++f) {
             const auto start = bench::Clock::now();
@@ -101,7 +76,7 @@ double playerSteps(const QByteArray &bytes, int runs) {
     viewer.resize(kSize, kSize);
     const auto image = toolkit::Image::fromBytes(bytes, QStringLiteral("loop"));
     viewer.images().add(image);
-    expose(viewer);
+    bench::expose(viewer);
     auto clock = std::make_shared<StepClock>();
     toolkit::CinePlayer &player = viewer.cinePlayer();
     player.setClock(clock);

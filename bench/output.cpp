@@ -29,25 +29,9 @@ constexpr int kSize = 512;
 
 // The CT phantom's slices as the frames of one image, at 10 frames a second.
 std::shared_ptr<toolkit::Image> ctMovie() {
-    QByteArray pixels;
-    pixels.reserve(qsizetype(kFrames) * kSize * kSize * 2);
-    for (int f = 0; f < kFrames; ++f) {
-        const std::vector<std::int16_t> v = bench::ctValues(kSize, f);
-        pixels.append(reinterpret_cast<const char *>(v.data()), qsizetype(v.size() * 2));
-    }
-    toolkit::DataSetBuilder b = bench::ctSlice(kSize, 0);
-    toolkit::PixelSpec p;
-    p.rows = kSize;
-    p.columns = kSize;
-    p.frames = kFrames;
-    p.bitsAllocated = 16;
-    p.bitsStored = 16;
-    p.pixelRepresentation = 1;
-    p.data = pixels;
-    b.setPixels(p);
-    b.set(0x0018, 0x0040, QStringLiteral("10"));
-    return toolkit::Image::fromBytes(b.toBytes(toolkit::TransferSyntax::ExplicitLittle),
-                                     QStringLiteral("ct-movie"));
+    return toolkit::Image::fromBytes(
+        bench::ctMovie(kSize, kFrames, 10).toBytes(toolkit::TransferSyntax::ExplicitLittle),
+        QStringLiteral("ct-movie"));
 }
 
 double seconds(const std::function<void()> &work) {

@@ -7,6 +7,7 @@
 // counts other work's turns).
 
 #include "benchdata.h"
+#include "benchview.h"
 #include "toolkit/image.h"
 #include "toolkit/measure.h"
 #include "toolkit/viewercontrol.h"
@@ -97,13 +98,7 @@ GridDrag gridDrag(bool allFast, int runs, bool overlays = false) {
         viewer::RefreshOverlays(viewer.images());
         viewer::DrawSideMarkers(viewer.images(), true);
     }
-    viewer.show();
-    // Painting needs the window exposed; the offscreen platform does that in a few events.
-    for (int i = 0; i < 1000 && !(viewer.windowHandle() && viewer.windowHandle()->isExposed());
-         ++i) {
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    viewer.repaint();
+    bench::expose(viewer);
     const int rendersBefore = viewer.renderCount();
     std::vector<double> steps;
     std::vector<double> cpu;
@@ -136,16 +131,6 @@ GridDrag gridDrag(bool allFast, int runs, bool overlays = false) {
     }
     result.tilesMs = median(drawOnly);
     return result;
-}
-
-// Shows the viewer and waits until it can paint, as a window on screen would.
-void exposeViewer(toolkit::ViewerControl &viewer) {
-    viewer.show();
-    for (int i = 0; i < 1000 && !(viewer.windowHandle() && viewer.windowHandle()->isExposed());
-         ++i) {
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    viewer.repaint();
 }
 
 // What the mouse functions ask of a window, for a viewer on its own: one image, selected.
@@ -185,7 +170,7 @@ Interaction interaction(const QString &ctPath, int runs) {
     toolkit::ViewerControl viewer;
     viewer.resize(1000, 1000);
     viewer.images().readFile(ctPath);
-    exposeViewer(viewer);
+    bench::expose(viewer);
     BenchWindow window(viewer);
     viewer::MouseTools tools(window, viewer);
 
@@ -241,7 +226,7 @@ double overlayRefreshMs(int runs) {
     }
     viewer::RefreshOverlays(viewer.images());
     viewer::DrawSideMarkers(viewer.images(), true);
-    exposeViewer(viewer);
+    bench::expose(viewer);
     const int renders = viewer.renderCount();
     std::vector<double> times;
     for (int run = 0; run < runs; ++run) {

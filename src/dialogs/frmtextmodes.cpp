@@ -1,5 +1,7 @@
 #include "dialogs/frmtextmodes.h"
 
+#include "dialogs/twips.h"
+
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QPushButton>
@@ -8,12 +10,8 @@ namespace ravlen {
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
-
-QRect twips(int left, int top, int width, int height) {
-    return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-                 height / kTwipsPerPixel);
-}
+using dialogs::kTwipsPerPixel;
+using dialogs::twips;
 
 struct BoxPlace {
     int left, top, width;

@@ -1,6 +1,7 @@
 #include "dialogs/labelform.h"
 
 #include "core/prompter.h"
+#include "dialogs/twips.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -15,12 +16,8 @@ namespace ravlen {
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
-
-QRect twips(int left, int top, int width, int height) {
-    return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-                 height / kTwipsPerPixel);
-}
+using dialogs::kTwipsPerPixel;
+using dialogs::twips;
 
 // Option buttons and caption labels take their text's natural width from their left edge.
 template <typename W> W *place(W *widget, int left, int top, int height = 255) {

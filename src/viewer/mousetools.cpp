@@ -116,6 +116,10 @@ void MouseTools::press(int Button, int Shift, int X, int Y) {
     const int hit = m_viewer.imageIndexAt(QPoint(X, Y));
     const int count = m_viewer.images().count();
     const bool inRange = hit >= 1 && hit <= count;
+    if (isLabelTool(MouseFunction)) {
+        BeginLabel(X, Y);
+        return;
+    }
     switch (MouseFunction) {
     case mouse::Select:
         m_window.selectByMouse(hit);
@@ -137,16 +141,6 @@ void MouseTools::press(int Button, int Shift, int X, int Y) {
         if (inRange) {
             startPan(hit, X, Y);
         }
-        break;
-    case mouse::Text:
-    case mouse::Measure:
-    case mouse::Arrow:
-    case mouse::Line:
-    case mouse::Draw:
-    case mouse::Rectangle:
-    case mouse::Elipse:
-    case mouse::Polygon:
-        BeginLabel(X, Y);
         break;
     case mouse::Magnify: {
         m_window.setCurrentPosition(hit);
@@ -225,6 +219,10 @@ void MouseTools::Viewer_MouseMove(int Button, int Shift, int X, int Y) {
     if (Button < 1) {
         return;
     }
+    if (isLabelTool(MouseFunction)) {
+        DragLabel(X, Y);
+        return;
+    }
     switch (MouseFunction) {
     case mouse::Select:
         if (Shift == 1 && !m_window.stretchToFitTicked()) {
@@ -249,16 +247,6 @@ void MouseTools::Viewer_MouseMove(int Button, int Shift, int X, int Y) {
         break;
     case mouse::Hand:
         panTo(X, Y);
-        break;
-    case mouse::Text:
-    case mouse::Measure:
-    case mouse::Arrow:
-    case mouse::Line:
-    case mouse::Draw:
-    case mouse::Rectangle:
-    case mouse::Elipse:
-    case mouse::Polygon:
-        DragLabel(X, Y);
         break;
     case mouse::Magnify:
         if (MagnifierOn) {

@@ -1,6 +1,7 @@
 // The viewer window's windowing, zoom and orientation controls, offscreen: each control reaches
 // the images it should, and bad input changes nothing.
 #include "viewertestsupport.h"
+#include "viewerwindowfixture.h"
 
 #include "core/prompter.h"
 #include "toolkit/viewercontrol.h"
@@ -50,34 +51,8 @@ std::shared_ptr<toolkit::Image> voiLutImage() {
     return toolkit::Image::fromBytes(b.toBytes(toolkit::TransferSyntax::ExplicitLittle), "lut");
 }
 
-class WindowingWindowTest : public ::testing::Test {
+class WindowingWindowTest : public test::ViewerWindowFixture {
 protected:
-    void SetUp() override {
-        static QTemporaryDir iniFolder;
-        modStart::StartUp(iniFolder.path());
-        test::installMemoryStore();
-        auto scripted = std::make_unique<ScriptedPrompter>();
-        prompts = scripted.get();
-        setPrompter(std::move(scripted));
-    }
-    void TearDown() override {
-        if (dicomViewerExists()) {
-            delete &dicomViewer();
-        }
-    }
-
-    // A viewer holding the images, the first one selected, on a grid.
-    frmDicomViewer &viewerWith(const std::vector<std::shared_ptr<toolkit::Image>> &images,
-                               viewer::GridSize grid = {1, 1}) {
-        frmDicomViewer &v = dicomViewer();
-        for (const auto &image : images) {
-            v.Viewer->images().add(image);
-        }
-        v.SetGrid(grid);
-        v.SelectImage(1);
-        v.InitImage();
-        return v;
-    }
     frmDicomViewer &ctViewer(int images, viewer::GridSize grid = {1, 1}) {
         std::vector<std::shared_ptr<toolkit::Image>> list;
         for (int i = 1; i <= images; ++i) {
@@ -85,11 +60,6 @@ protected:
         }
         return viewerWith(list, grid);
     }
-    static std::shared_ptr<toolkit::Image> at(frmDicomViewer &v, int position) {
-        return v.Viewer->images().item(position);
-    }
-
-    ScriptedPrompter *prompts = nullptr;
 };
 
 TEST_F(WindowingWindowTest, PresetsGoToTheSelectedImageOrToAllWithAllChange) {

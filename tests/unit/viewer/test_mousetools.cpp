@@ -2,6 +2,7 @@
 // images, the label tools attach their labels where they belong, measurements report their
 // values, and a release that cannot be completed leaves nothing half done.
 #include "viewertestsupport.h"
+#include "viewerwindowfixture.h"
 
 #include "core/prompter.h"
 #include "dialogs/labelform.h"
@@ -65,15 +66,10 @@ std::vector<std::shared_ptr<Label>> drawn(const std::shared_ptr<toolkit::Image> 
     return out;
 }
 
-class MouseToolsTest : public ::testing::Test {
+class MouseToolsTest : public test::ViewerWindowFixture {
 protected:
     void SetUp() override {
-        static QTemporaryDir iniFolder;
-        modStart::StartUp(iniFolder.path());
-        test::installMemoryStore();
-        auto scripted = std::make_unique<ScriptedPrompter>();
-        prompts = scripted.get();
-        setPrompter(std::move(scripted));
+        ViewerWindowFixture::SetUp();
         // The details window lives for the process: every test starts from its defaults.
         LabelForm &d = labelForm();
         d.LabelType[0]->setChecked(true);
@@ -82,28 +78,13 @@ protected:
         d.Transparent->setChecked(true);
         d.LineWidth->setText(QStringLiteral("1"));
     }
-    void TearDown() override {
-        if (dicomViewerExists()) {
-            delete &dicomViewer();
-        }
-    }
-
     // Images on a grid, the viewer 640 x 640 so a 1 x 1 tile shows 10 screen pixels a pixel.
     frmDicomViewer &viewerWith(const std::vector<std::shared_ptr<toolkit::Image>> &images,
                                viewer::GridSize grid = {1, 1}) {
-        frmDicomViewer &v = dicomViewer();
-        for (const auto &image : images) {
-            v.Viewer->images().add(image);
-        }
-        v.SetGrid(grid);
-        v.SelectImage(1);
-        v.InitImage();
+        frmDicomViewer &v = ViewerWindowFixture::viewerWith(images, grid);
         v.Viewer->grab(); // the window's own layout first; then the size the tests work with
         v.Viewer->setGeometry(0, 0, 640 * grid.columns, 640 * grid.rows);
         return v;
-    }
-    static std::shared_ptr<toolkit::Image> at(frmDicomViewer &v, int position) {
-        return v.Viewer->images().item(position);
     }
     static void drag(frmDicomViewer &v, QPoint from, QPoint to, int shift = 0) {
         v.Viewer_MouseDown(1, shift, from.x(), from.y());
@@ -111,8 +92,6 @@ protected:
         v.Viewer_MouseMove(1, shift, to.x(), to.y());
         v.Viewer_MouseUp(1, shift, to.x(), to.y());
     }
-
-    ScriptedPrompter *prompts = nullptr;
 };
 
 TEST_F(MouseToolsTest, SelectSelectsAndShiftDragsPanUnlessStretched) {

@@ -1,5 +1,6 @@
 // The overlays, side markers, Text Modes and Previous Images on the viewer window, offscreen.
 #include "viewertestsupport.h"
+#include "viewerwindowfixture.h"
 
 #include "core/prompter.h"
 #include "dialogs/frmtextmodes.h"
@@ -32,35 +33,18 @@ QStringList labelTexts(const toolkit::Image &image, int type) {
     return out;
 }
 
-class OverlayWindowTest : public ::testing::Test {
+class OverlayWindowTest : public test::ViewerWindowFixture {
 protected:
-    void SetUp() override {
-        static QTemporaryDir iniFolder;
-        modStart::StartUp(iniFolder.path());
-        store = &test::installMemoryStore();
-        auto scripted = std::make_unique<ScriptedPrompter>();
-        prompts = scripted.get();
-        setPrompter(std::move(scripted));
-    }
-    void TearDown() override {
-        if (dicomViewerExists()) {
-            delete &dicomViewer();
-        }
-    }
     frmDicomViewer &viewerWith(int images) {
-        frmDicomViewer &v = dicomViewer();
+        std::vector<std::shared_ptr<toolkit::Image>> list;
         for (int i = 1; i <= images; ++i) {
-            v.Viewer->images().add(test::makeImage(QString::number(i)));
+            list.push_back(test::makeImage(QString::number(i)));
         }
-        v.SelectImage(1);
-        v.InitImage();
-        return v;
+        return ViewerWindowFixture::viewerWith(list);
     }
     static toolkit::Image &at(frmDicomViewer &v, int position) {
         return *v.Viewer->images().item(position);
     }
-    test::MemoryStore *store = nullptr;
-    ScriptedPrompter *prompts = nullptr;
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 // images, the Select press switches the entries, two loops play at once on a clock the test
 // moves, and "&Images" steps through the set at the stored interval.
 #include "viewertestsupport.h"
+#include "viewerwindowfixture.h"
 
 #include "core/prompter.h"
 #include "toolkit/cineplayer.h"
@@ -46,22 +47,9 @@ public:
     double now = 0.0;
 };
 
-class ViewerCineTest : public ::testing::Test {
+class ViewerCineTest : public test::ViewerWindowFixture {
 protected:
-    void SetUp() override {
-        static QTemporaryDir iniFolder;
-        modStart::StartUp(iniFolder.path());
-        store = &test::installMemoryStore();
-        auto scripted = std::make_unique<ScriptedPrompter>();
-        prompts = scripted.get();
-        setPrompter(std::move(scripted));
-    }
-    void TearDown() override {
-        if (dicomViewerExists()) {
-            delete &dicomViewer();
-        }
-    }
-
+    // Unlike the fixture's, no image is selected: the commands meet the window as it opens.
     frmDicomViewer &viewerWith(const std::vector<std::shared_ptr<toolkit::Image>> &images,
                                viewer::GridSize grid = {1, 1}) {
         frmDicomViewer &v = dicomViewer();
@@ -71,9 +59,6 @@ protected:
         v.SetGrid(grid);
         v.InitImage();
         return v;
-    }
-    static std::shared_ptr<toolkit::Image> at(frmDicomViewer &v, int position) {
-        return v.Viewer->images().item(position);
     }
     static void trigger(frmDicomViewer &v, const char *entry) {
         v.entry(QString::fromLatin1(entry))->trigger();
@@ -92,9 +77,6 @@ protected:
         EXPECT_TRUE(enabled == 0 || enabled == 4) << "the four entries go together";
         return enabled == 4;
     }
-
-    test::MemoryStore *store = nullptr;
-    ScriptedPrompter *prompts = nullptr;
 };
 
 } // namespace

@@ -496,8 +496,10 @@ struct ViewerControl::State {
     // A display-state change of a shown image repaints its tiles only; the paint then finds
     // which keys changed. Images not shown need no listener: a tile is keyed when it is laid out.
     void imageChanged(const Image *image) {
-        if (cine) {
-            cine->wake(); // its cine mode may have changed
+        // Its cine mode may have changed: the player looks again when the image plays now or
+        // something played before (it may have stopped). Other changes cost it nothing.
+        if (cine && (image->cineMode() != 0 || cine->playingCount() > 0)) {
+            cine->wake();
         }
         if (!autoRedraw) {
             return;

@@ -247,7 +247,9 @@ void frmSliceViewer::Form_Load() {
 }
 
 void frmSliceViewer::closeEvent(QCloseEvent *event) {
-    frmDicomViewer::closeEvent(event); // saves the placement under this window's caption
+    // The placement is kept under the window's own caption, whatever "Close &All" made of it.
+    setWindowTitle(scout::kScoutCaption);
+    frmDicomViewer::closeEvent(event);
     if (instance() == this) {
         instance() = nullptr; // the next use starts a fresh, empty window
     }

@@ -400,7 +400,7 @@ void frmDicomViewer::RefreshImageControls() {
     // Image controls follow the set: an emptied viewer has nothing for them to act on.
     SetImageControlsEnabled(n >= 1);
     // The scout shows where the image now selected here lies.
-    if (instance() == this && m_set->imageSelected() && m_set->currentPosition() >= 1) {
+    if (instance() == this && n >= 1 && m_set->imageSelected() && m_set->currentPosition() >= 1) {
         if (viewer::SliceViewerLink *scout = viewer::sliceViewerLink();
             scout && scout->showsImages()) {
             scout->Slice_Show(m_set->currentPosition());

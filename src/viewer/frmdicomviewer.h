@@ -156,8 +156,8 @@ public:
     virtual void Viewer_AssociationRequest2(toolkit::IncomingAssociation &Association,
                                             bool &Accept);
     // With "Copy all Frames as separate images" each frame joins the viewer as its own entry.
-    virtual void Viewer_ImageReceived(const std::shared_ptr<toolkit::Image> &Image,
-                                      bool &AddToViewer, int Reserved1, int Reserved2);
+    void Viewer_ImageReceived(const std::shared_ptr<toolkit::Image> &Image, bool &AddToViewer,
+                              int Reserved1, int Reserved2);
     void Viewer_ImageReceivedAsync(const toolkit::ReceivedImage &Received,
                                    const std::shared_ptr<toolkit::Image> &Image, int Reserved);
     void Viewer_ToolkitMessage(qint16 Level, const QString &Text);
@@ -356,8 +356,6 @@ protected:
 
     // Runs a handler body; a failure reaches the user as a message instead of leaving the slot.
     void guarded(const std::function<void()> &body);
-    // Brings the panel and the exam labels up to date once the received images are in.
-    void imagesArrived();
     // Logs an incoming association in the Information window as accepted or refused, and
     // refuses its contexts outside the standard's root.
     void logAssociation(const QString &Address, const QString &CalledAE, const QString &CallingAE,
@@ -368,14 +366,10 @@ protected:
     virtual void orient(const std::function<void(toolkit::Image &)> &change);
     // The texts "Print" puts at the head of every page: none here.
     virtual std::vector<viewer::PageText> pageHeader() const { return {}; }
-    // Prints the images on the laid-out pages, each page headed by `header` (may be empty).
-    void printImages(const std::vector<std::shared_ptr<toolkit::Image>> &images,
-                     const std::vector<viewer::PrintPage> &pages,
-                     const std::vector<viewer::PageText> &header = {});
-    void Form_Unload();
 
 private:
     void Form_Load();
+    void Form_Unload();
     void buildPanel();
     void buildMenus();
     void showPanel(bool shown);
@@ -386,6 +380,8 @@ private:
     // has no trace box and leaves the events waiting.
     void trace(const QString &marker);
     void setInformationChecked(bool checked);
+    // Brings the panel and the exam labels up to date once the received images are in.
+    void imagesArrived();
     // Remembers every image now in the set as shown: InitImage leaves their windows alone.
     void markShown();
     bool wasShown(const toolkit::Image *image) const;
@@ -412,6 +408,10 @@ private:
     void moveFrameTo(const QRect &frame);
     std::unique_ptr<clsMonitors> m_monitors;
     // printing, export and import parts
+    // Prints the images on the laid-out pages, each page headed by `header` (may be empty).
+    void printImages(const std::vector<std::shared_ptr<toolkit::Image>> &images,
+                     const std::vector<viewer::PrintPage> &pages,
+                     const std::vector<viewer::PageText> &header = {});
     void addImportedImage(std::shared_ptr<toolkit::Image> image);
     bool m_outputBusy = false;
 

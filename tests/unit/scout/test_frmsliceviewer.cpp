@@ -8,6 +8,7 @@
 #include "network/retrievedialog.h"
 #include "toolkit/listener.h"
 #include "viewer/mouserules.h"
+#include "viewer/pageprinter.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -126,6 +127,7 @@ TEST_F(ScoutWindowTest, PlacementIsTheScoutsOwnAndNoViewerSettingsAreRead) {
         EXPECT_EQ(v.width(), 600);
         EXPECT_TRUE(prompts->records.empty());
         v.resize(700, 500);
+        v.DeleteAll_Click(); // clears the exam caption
         v.close();
     }
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -348,6 +350,51 @@ TEST_F(ScoutWindowTest, SliceButtonOfTheQueryDialogNeedsEntries) {
     d.cmdRetSlice_Click();
     EXPECT_FALSE(sliceViewerExists()) << "an empty tree opens nothing";
     d.close();
+}
+
+} // namespace
+
+namespace {
+
+// Not a check: pictures of the scout viewer with its line, its toolbar and a printed page, for a
+// person to look at (run under Xvfb with QT_QPA_PLATFORM=xcb to see the real window system).
+TEST_F(ScoutWindowTest, PicturesForAPersonToLookAt) {
+    const QString out = qEnvironmentVariable("RAVLEN_SCOUT_PICTURES");
+    if (out.isEmpty()) {
+        GTEST_SKIP() << "set RAVLEN_SCOUT_PICTURES to a folder to take the pictures";
+    }
+    QTemporaryDir study;
+    tools::SampleStudyOptions o;
+    o.outDir = study.path();
+    o.slices = 20;
+    o.size = 256;
+    tools::writeSampleStudy(o);
+    frmDicomViewer &main = dicomViewer();
+    QStringList files;
+    for (int k = 1; k <= 20; ++k) {
+        files << QDir(study.path()).filePath(QString("CT%1.dcm").arg(k, 4, 10, QChar('0')));
+    }
+    main.OpenFiles(files);
+    main.SetGrid({1, 1});
+    frmSliceViewer &v = sliceViewer();
+    v.resize(900, 760);
+    v.show();
+    v.OpenFiles({QDir(study.path()).filePath("SCOUT.dcm")});
+    v.SelectImage(1);
+    main.SelectImage(8);
+    for (int i = 0; i < 20; ++i) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    QDir().mkpath(out);
+    v.grab().save(QDir(out).filePath("scout-window.png"));
+    v.tbarMain->grab().save(QDir(out).filePath("scout-toolbar.png"));
+    v.button(7)->menu()->grab().save(QDir(out).filePath("scout-tile-menu.png"));
+
+    const QString pdf = QDir(out).filePath("scout-print.pdf");
+    viewer::setPrintTargetProvider([pdf] { return viewer::PrintTarget{QString(), pdf}; });
+    prompts->buttonAnswers = {Prompter::Yes};
+    v.PrintWindows_Click();
+    viewer::setPrintTargetProvider({});
 }
 
 } // namespace

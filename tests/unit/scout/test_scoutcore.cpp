@@ -74,17 +74,6 @@ TEST_F(ImageListSqlite, Failures) {
     test::runImageListFailures(db);
 }
 
-TEST(ImageListStatement, EachDialectListsTheSeriesByItsBoundUid) {
-    using component::SqlDialect;
-    EXPECT_EQ(scout::imageListStatement(SqlDialect::SqlServer),
-              "EXEC dicom.dbo.spDICOM_ImageList ?");
-    for (SqlDialect d : {SqlDialect::PostgreSql, SqlDialect::Sqlite, SqlDialect::Other}) {
-        const QString s = scout::imageListStatement(d);
-        EXPECT_EQ(s.count('?'), 1) << s.toStdString();
-        EXPECT_TRUE(s.contains("FileDir")) << s.toStdString();
-    }
-}
-
 // An image store with a file, a folder, and links leading in and out.
 class ImageStore : public ::testing::Test {
 protected:

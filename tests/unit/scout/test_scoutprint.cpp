@@ -185,16 +185,4 @@ TEST_F(ScoutPrintTest, EveryPageCarriesTheHeaderAboveTheImages) {
     }
 }
 
-TEST_F(ScoutPrintTest, NoAnswerOrNoImagesPrintNothing) {
-    frmSliceViewer &v = sliceViewer();
-    prompts->buttonAnswers = {Prompter::Yes};
-    v.PrintWindows_Click();
-    EXPECT_FALSE(QFile::exists(pdf)) << "no page and no header for an empty viewer";
-
-    v.OpenFiles({test::scoutFile()});
-    prompts->buttonAnswers = {Prompter::No};
-    v.entry("PrintWindows")->trigger();
-    EXPECT_FALSE(QFile::exists(pdf));
-}
-
 } // namespace

@@ -1,6 +1,5 @@
-// The scout viewer's rules without a window: the position panel and the step buttons, the
-// called AE title check, the image list on SQLite and the image store's paths, and the header of
-// its printed pages.
+// The scout viewer's rules without a window: the called AE title check, the image list on SQLite
+// and the image store's paths, and the header of its printed pages.
 #include "component/clsexam.h"
 #include "imagelistcases.h"
 #include "scout/imagelist.h"
@@ -18,29 +17,6 @@ using scout::StoreFile;
 
 namespace {
 
-TEST(ScoutRules, PositionPanelAndStepButtonsStopAtTheEnds) {
-    EXPECT_EQ(scout::positionText(3, 12), "3 of 12");
-    EXPECT_EQ(scout::positionText(0, 12), "NONE");
-    EXPECT_EQ(scout::positionText(13, 12), "NONE");
-    EXPECT_EQ(scout::positionText(1, 0), "NONE");
-
-    struct Row {
-        int position, count;
-        bool previous, next;
-    };
-    const Row rows[] = {
-        {1, 5, false, true},  {3, 5, true, true},
-        {5, 5, true, false},  {1, 1, false, false}, // one image: nowhere to go
-        {0, 5, false, true}, // nothing selected: Next starts at the first image
-        {0, 0, false, false},
-    };
-    for (const Row &r : rows) {
-        const scout::StepButtons b = scout::stepButtons(r.position, r.count);
-        EXPECT_EQ(b.previous, r.previous) << r.position << " of " << r.count;
-        EXPECT_EQ(b.next, r.next) << r.position << " of " << r.count;
-    }
-}
-
 TEST(ScoutRules, CalledTitleMustBeTheLocalOneWhenOneIsSet) {
     EXPECT_TRUE(scout::calledAeAccepted("", "ANYONE"));
     EXPECT_TRUE(scout::calledAeAccepted("RAVLEN", "RAVLEN"));
@@ -50,13 +26,6 @@ TEST(ScoutRules, CalledTitleMustBeTheLocalOneWhenOneIsSet) {
     EXPECT_FALSE(scout::calledAeAccepted("RAVLEN", ""));
     // Only the first 16 characters of a longer local title count.
     EXPECT_TRUE(scout::calledAeAccepted("ABCDEFGHIJKLMNOPQRS", "ABCDEFGHIJKLMNOP"));
-
-    for (int f : {1, 2, 3, 4, 5, 7, 12}) {
-        EXPECT_TRUE(scout::actsOnMouseFunction(f)) << f;
-    }
-    for (int f : {0, 13, 14, 15, 16, 51}) {
-        EXPECT_FALSE(scout::actsOnMouseFunction(f)) << f;
-    }
 }
 
 class ImageListSqlite : public ::testing::Test {

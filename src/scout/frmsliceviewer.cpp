@@ -321,6 +321,10 @@ void frmSliceViewer::SetImageControlsEnabled(bool enabled) {
     const scout::StepButtons steps = scout::stepButtons(selected, imageCount());
     button(scout::kPreviousButton)->setEnabled(enabled && steps.previous);
     button(scout::kNextButton)->setEnabled(enabled && steps.next);
+    // Images come and go: the panel keeps counting them ("NONE" stays until the next step).
+    if (m_position && m_position->text() != scout::kNoPosition) {
+        m_position->setText(scout::positionText(selected, imageCount()));
+    }
 }
 
 // --- selection
@@ -342,8 +346,8 @@ void frmSliceViewer::selectByMouse(int hit) {
 }
 
 void frmSliceViewer::showPosition(int position) {
-    m_position->setText(scout::positionText(position, imageCount()));
     SetImageControlsEnabled(imageCount() >= 1);
+    m_position->setText(scout::positionText(position, imageCount()));
 }
 
 void frmSliceViewer::DeleteSelected_Click() {

@@ -3,6 +3,7 @@
 // Image list cases shared by the SQLite unit tests and the PostgreSQL integration tests: the
 // same cases must pass on every dialect.
 
+#include "component/clsravlenpacsviewer.h"
 #include "core/errors.h"
 #include "scout/imagelist.h"
 
@@ -82,6 +83,16 @@ private:
     QString m_name;
     QString m_table;
     QString m_prepare;
+    QSqlDatabase m_db;
+};
+
+// The host's user object over a test's connection.
+class TestUser : public IRavlenUser {
+public:
+    explicit TestUser(QSqlDatabase db) : m_db(std::move(db)) {}
+    QSqlDatabase SQLConnection() const override { return m_db; }
+
+private:
     QSqlDatabase m_db;
 };
 

@@ -3,8 +3,10 @@
 // viewer and the query dialog to it.
 #include "scouttestsupport.h"
 
+#include "component/clsravlenpacsviewer.h"
 #include "component/optionsvalues.h"
 #include "dialogs/information.h"
+#include "imagelistcases.h"
 #include "network/retrievedialog.h"
 #include "toolkit/listener.h"
 #include "viewer/mouserules.h"
@@ -12,6 +14,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QMenu>
 #include <QMenuBar>
@@ -352,6 +355,27 @@ TEST_F(ScoutWindowTest, PicturesForAPersonToLookAt) {
     v.grab().save(QDir(out).filePath("scout-window.png"));
     v.tbarMain->grab().save(QDir(out).filePath("scout-toolbar.png"));
     v.button(7)->menu()->grab().save(QDir(out).filePath("scout-tile-menu.png"));
+
+    // Scout Slices: every slice of the series as a line, from the host's database.
+    QTemporaryDir ris;
+    test::ImageDatabase db("QSQLITE", "ImageTable",
+                           [&](QSqlDatabase &d) { d.setDatabaseName(ris.filePath("ris.db")); });
+    std::vector<test::ImageRow> rows;
+    const QString series = main.Viewer->images().item(1)->attribute(0x0020, 0x000E).toString();
+    for (int k = 1; k <= 20; ++k) {
+        rows.push_back({series, k, QFileInfo(files[k - 1]).fileName()});
+    }
+    db.fill(rows);
+    clsRavlenPACSViewer host;
+    host.setRavlenUser(std::make_shared<test::TestUser>(db.connection()));
+    options().ImageRoot = study.path();
+    v.mnuDisplaySlice_Click();
+    for (int i = 0; i < 20; ++i) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    v.grab().save(QDir(out).filePath("scout-slices.png"));
+    host.setRavlenUser(nullptr);
+    options().ImageRoot.clear();
 
     const QString pdf = QDir(out).filePath("scout-print.pdf");
     viewer::setPrintTargetProvider([pdf] { return viewer::PrintTarget{QString(), pdf}; });

@@ -14,21 +14,12 @@ using namespace ravlen;
 
 namespace {
 
-class HostUser : public IRavlenUser {
-public:
-    explicit HostUser(QSqlDatabase db) : m_db(std::move(db)) {}
-    QSqlDatabase SQLConnection() const override { return m_db; }
-
-private:
-    QSqlDatabase m_db;
-};
-
 class ScoutSlicesTest : public test::ScoutWindowTest {
 protected:
     void SetUp() override {
         ScoutWindowTest::SetUp();
         options().ImageRoot = test::sampleStudy();
-        host.setRavlenUser(std::make_shared<HostUser>(db.connection()));
+        host.setRavlenUser(std::make_shared<test::TestUser>(db.connection()));
     }
     void TearDown() override {
         host.setRavlenUser(nullptr); // the process keeps the last user: let go of the database
@@ -57,6 +48,7 @@ TEST_F(ScoutSlicesTest, EverySliceOfTheSeriesIsDrawnOnTheScout) {
     db.fill(rows);
 
     frmSliceViewer &v = scoutWithSeries(1);
+    v.SelectImage(1);
     v.entry("mnuDisplaySlice")->trigger();
 
     const auto scout = v.Viewer->images().item(1);
@@ -71,6 +63,7 @@ TEST_F(ScoutSlicesTest, EverySliceOfTheSeriesIsDrawnOnTheScout) {
             << "slice " << k;
     }
     EXPECT_EQ(v.imageCount(), 1 + 7) << "the scout, then the slices read";
+    EXPECT_EQ(v.panelText(2), "1 of 8") << "the position panel counts the slices read";
     // One message for the refused paths, one for what could not be read.
     ASSERT_EQ(prompts->messages().size(), 2) << prompts->messages().join("|").toStdString();
     EXPECT_TRUE(prompts->messages()[0].startsWith("2 image paths of the series lead outside"));

@@ -24,6 +24,9 @@ inline const QString StoragePort = QStringLiteral("StoragePort");
 inline const QString StorageAE = QStringLiteral("StorageAE");
 inline const QString Ret = QStringLiteral("Ret");
 inline const QString Root = QStringLiteral("Root");
+// The folder the image store's files lie under: the radiology database names each image file
+// by its path below it. Read by "Scout Slices"; written back by OK only when set.
+inline const QString ImageRoot = QStringLiteral("ImageRoot");
 } // namespace ini
 
 // Settings store: application, sections and keys.

@@ -181,6 +181,10 @@ void loadNetworkOptions(OptionsValues &values) {
         break;
     }
 
+    // An absent key reads as the number 0: no image store is set up then.
+    ReadIniValue(ini::ImageRoot, value);
+    values.ImageRoot = value.typeId() == QMetaType::QString ? value.toString() : QString();
+
     using Root = OptionsValues::QueryRoot;
     ReadIniValue(ini::Root, value);
     switch (component::optionNumber(value)) {

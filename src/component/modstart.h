@@ -36,8 +36,8 @@ void ClearIniFile();
 // Appends the line key + " = " + value to the INI file, which must exist.
 void WriteIniValue(const QString &key, const QString &value);
 
-// Fills the ten text fields and the retrieve and query-root options from the INI file; a
-// "Ret" or "Root" value that names no option leaves the option as it is.
+// Fills the ten text fields, the retrieve and query-root options and the image store's root
+// from the INI file; a "Ret" or "Root" value that names no option leaves the option as it is.
 void loadNetworkOptions(OptionsValues &values);
 
 } // namespace modStart

@@ -71,6 +71,10 @@ void saveOptions(const OptionsValues &values) {
     } else if (values.StudyRoot()) {
         modStart::WriteIniValue(ini::Root, QStringLiteral("2"));
     }
+    // The dialog does not edit it, but writing the file anew must not lose it.
+    if (!values.ImageRoot.isEmpty()) {
+        modStart::WriteIniValue(ini::ImageRoot, values.ImageRoot);
+    }
 }
 
 void saveOptions() {

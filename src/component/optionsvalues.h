@@ -49,6 +49,8 @@ struct OptionsValues {
     QString PrintAE = QStringLiteral("ADVT");
     // Outside the tabs
     bool chkAsync = false;
+    // The image store's root folder (INI key "ImageRoot"); empty when not set up.
+    QString ImageRoot;
 
     bool CGET() const { return retrieveMethod == RetrieveMethod::CGET; }
     bool S_CMOVE() const { return retrieveMethod == RetrieveMethod::S_CMOVE; }
@@ -76,8 +78,9 @@ OptionsValues &options();
 QString playSecsFromSetting(const QString &stored);
 
 // OK: stores the cine interval as typed, then writes the INI file anew with the twelve network
-// keys ("Ret" and "Root" only when one of their options is selected). Values are written as
-// typed, unchecked. A file error stops it with ToolkitError and may leave a partial file.
+// keys ("Ret" and "Root" only when one of their options is selected), and the image store's
+// root when one is set. Values are written as typed, unchecked. A file error stops it with
+// ToolkitError and may leave a partial file.
 void saveOptions(const OptionsValues &values);
 void saveOptions();
 

@@ -88,8 +88,8 @@ RetrieveDialog::RetrieveDialog(QWidget *parent) : QDialog(parent) {
     cmdRetSlice = button("cmdRetSlice", QStringLiteral("Slice"), kLeft + 88, 64);
     Reset = button("Reset", QStringLiteral("Reset"), kLeft + 156, 64);
     cmdClose = button("cmdClose", QStringLiteral("&Close"), kLeft + 224, 72);
-    // The scout viewer that "Slice" delivers to does not exist yet.
-    cmdRetSlice->setEnabled(false);
+    // "Slice" needs the scout viewer, which not every program built on the viewer has.
+    cmdRetSlice->setEnabled(network::sliceRetrieveTarget() != nullptr);
 
     lblProgress = new QLabel(this);
     lblProgress->setObjectName(QStringLiteral("lblProgress"));
@@ -318,9 +318,13 @@ void RetrieveDialog::Tree_Expand(QTreeWidgetItem *item) {
 // --- retrieval
 
 void RetrieveDialog::RetrieveNode(bool ToSlice) {
-    network::RetrieveTarget *target = network::mainRetrieveTarget();
+    network::RetrieveTarget *target =
+        ToSlice ? network::sliceRetrieveTarget() : network::mainRetrieveTarget();
     if (!target) {
-        say(QStringLiteral("The viewer window is not available, so nothing can be retrieved."),
+        say(ToSlice ? QStringLiteral("The scout viewer is not available, so nothing can be "
+                                     "retrieved into it.")
+                    : QStringLiteral("The viewer window is not available, so nothing can be "
+                                     "retrieved."),
             this);
         return;
     }
@@ -328,9 +332,7 @@ void RetrieveDialog::RetrieveNode(bool ToSlice) {
     if (Tree->topLevelItemCount() == 0 || m_busy || !m_query) {
         return;
     }
-    if (ToSlice) {
-        return; // the scout viewer comes later; its button stays disabled until then
-    }
+    m_target = target; // a running retrieval keeps delivering where it started
     target->showWindow();
     const BusyPointers busy(*target, *this);
     QCoreApplication::processEvents();
@@ -390,7 +392,9 @@ void RetrieveDialog::RetrieveNode(bool ToSlice) {
     case RetrievalMethod::SyncMove:
         query->setMoveDestination(o.MoveDestination);
         query->setReceivePort(*port);
-        target->appendTrace(QStringLiteral("not slice sync "));
+        if (!ToSlice) {
+            target->appendTrace(QStringLiteral("not slice sync "));
+        }
         target->stopListening();
         waitForPeer(
             from, [&] { images = query->moveSync(); },
@@ -422,7 +426,9 @@ void RetrieveDialog::RetrieveNode(bool ToSlice) {
     query->setProgressCallback({});
 
     if (method == RetrievalMethod::CGet || method == RetrievalMethod::SyncMove) {
-        target->appendTrace(QStringLiteral(" adding images "));
+        if (!ToSlice) {
+            target->appendTrace(QStringLiteral(" adding images "));
+        }
         for (const auto &image : images) {
             imageArrived(image); // those the toolkit did not announce one by one
         }
@@ -437,7 +443,7 @@ void RetrieveDialog::RetrieveNode(bool ToSlice) {
 }
 
 void RetrieveDialog::imageArrived(const std::shared_ptr<toolkit::Image> &image) {
-    network::RetrieveTarget *target = network::mainRetrieveTarget();
+    network::RetrieveTarget *target = m_target;
     if (!image || !target || !m_delivered.insert(image.get()).second) {
         return;
     }
@@ -454,7 +460,7 @@ void RetrieveDialog::showProgress(int received, int expected) {
 }
 
 void RetrieveDialog::restartListener(int port) {
-    network::RetrieveTarget *target = network::mainRetrieveTarget();
+    network::RetrieveTarget *target = m_target;
     for (int attempt = 1; attempt <= kListenerRestartAttempts; ++attempt) {
         const bool started = target->startListening(port);
         target->appendTrace(QStringLiteral("listening again"));
@@ -516,7 +522,17 @@ void RetrieveDialog::Retrieve_Click() {
 }
 
 void RetrieveDialog::cmdRetSlice_Click() {
-    // The scout viewer is not built yet: the button stays disabled and does nothing.
+    try {
+        if (Tree->topLevelItemCount() == 0) {
+            return; // nothing to retrieve: the scout viewer is not opened either
+        }
+        RetrieveNode(true);
+        if (network::RetrieveTarget *scout = network::sliceRetrieveTarget()) {
+            scout->showWindow();
+        }
+    } catch (const std::exception &e) {
+        say(QString::fromStdString(e.what()), this);
+    }
 }
 
 void RetrieveDialog::cmdClose_Click() {

@@ -16,6 +16,10 @@ class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
+namespace ravlen::network {
+class RetrieveTarget;
+}
+
 namespace ravlen::toolkit {
 class DicomQuery;
 class FindResult;
@@ -43,7 +47,7 @@ public:
                       const QString &StudyDate, const QString &Modality,
                       const QString &AccessionNumber, const QString &StudyUID);
     // Retrieves the selected entry by the method chosen in the options and adds the images to
-    // the main viewer as they arrive. ToSlice (the scout viewer) is not available yet.
+    // the main viewer as they arrive, or with ToSlice to the scout viewer.
     void RetrieveNode(bool ToSlice);
 
     // --- handlers, named after their controls and events
@@ -110,6 +114,8 @@ private:
     bool m_placementRestored = false;
     // Images of the running retrieval already handed to the viewer.
     std::unordered_set<const toolkit::Image *> m_delivered;
+    // The window the running (or last) retrieval delivers to.
+    network::RetrieveTarget *m_target = nullptr;
     int m_added = 0;
 };
 

@@ -6,7 +6,8 @@ namespace ravlen::network {
 
 namespace {
 std::atomic<RetrieveTarget *(*)()> provider{nullptr};
-}
+std::atomic<RetrieveTarget *(*)()> sliceProvider{nullptr};
+} // namespace
 
 RetrieveTarget *mainRetrieveTarget() {
     auto get = provider.load();
@@ -15,6 +16,15 @@ RetrieveTarget *mainRetrieveTarget() {
 
 void setMainRetrieveTarget(RetrieveTarget *(*get)()) {
     provider.store(get);
+}
+
+RetrieveTarget *sliceRetrieveTarget() {
+    auto get = sliceProvider.load();
+    return get ? get() : nullptr;
+}
+
+void setSliceRetrieveTarget(RetrieveTarget *(*get)()) {
+    sliceProvider.store(get);
 }
 
 } // namespace ravlen::network

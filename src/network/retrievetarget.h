@@ -10,8 +10,8 @@ class Image;
 
 namespace ravlen::network {
 
-// What a retrieval needs of the viewer window that receives the images. The main viewer
-// registers itself, so the query dialog does not depend on the viewer's library. Used on the
+// What a retrieval needs of the viewer window that receives the images. The viewers register
+// themselves, so the query dialog does not depend on their libraries. Used on the
 // user-interface thread only.
 class RetrieveTarget {
 public:
@@ -36,5 +36,8 @@ public:
 // The main viewer's target; null until the viewer's library registered it.
 RetrieveTarget *mainRetrieveTarget();
 void setMainRetrieveTarget(RetrieveTarget *(*provider)());
+// The scout viewer's target ("Slice"); null in a program without the scout viewer.
+RetrieveTarget *sliceRetrieveTarget();
+void setSliceRetrieveTarget(RetrieveTarget *(*provider)());
 
 } // namespace ravlen::network

@@ -17,8 +17,9 @@
 #include "toolkit/image.h"
 #include "toolkit/imagecollection.h"
 #include "toolkit/viewercontrol.h"
-#include "viewer/overlays.h"
 #include "viewer/cinerules.h"
+#include "viewer/overlays.h"
+#include "viewer/sliceviewerlink.h"
 #include "viewer/statusline.h"
 #include "viewer/viewerconstants.h"
 
@@ -93,7 +94,9 @@ private:
     toolkit::ViewerControl &m_control;
 };
 
-frmDicomViewer::frmDicomViewer(QWidget *parent) : QMainWindow(parent) {
+frmDicomViewer::frmDicomViewer(QWidget *parent) : frmDicomViewer(Role::Main, parent) {}
+
+frmDicomViewer::frmDicomViewer(Role role, QWidget *parent) : QMainWindow(parent), m_role(role) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(viewer::kViewerCaption);
     resize(1200, 900);
@@ -113,7 +116,9 @@ frmDicomViewer::frmDicomViewer(QWidget *parent) : QMainWindow(parent) {
         std::make_unique<viewer::MouseTools>(static_cast<viewer::MouseWindow &>(*this), *Viewer);
 
     buildPanel();
-    buildMenus();
+    if (role == Role::Main) {
+        buildMenus();
+    }
     buildImageTimer();
 
     StatusLine = new QLabel(this);
@@ -128,7 +133,9 @@ frmDicomViewer::frmDicomViewer(QWidget *parent) : QMainWindow(parent) {
     connect(Viewer, &toolkit::ViewerControl::DblClick, this, &frmDicomViewer::Viewer_DblClick);
     connectNetwork();
 
-    Form_Load();
+    if (role == Role::Main) {
+        Form_Load();
+    }
     RefreshImageControls();
     // The panel lies over the right edge of the tiles, so the window opens with it folded
     // away behind "&Tools" and no image is covered until the user asks for the controls.
@@ -392,6 +399,13 @@ void frmDicomViewer::RefreshImageControls() {
     refreshZoomControls();
     // Image controls follow the set: an emptied viewer has nothing for them to act on.
     SetImageControlsEnabled(n >= 1);
+    // The scout shows where the image now selected here lies.
+    if (instance() == this && n >= 1 && m_set->imageSelected() && m_set->currentPosition() >= 1) {
+        if (viewer::SliceViewerLink *scout = viewer::sliceViewerLink();
+            scout && scout->showsImages()) {
+            scout->Slice_Show(m_set->currentPosition());
+        }
+    }
     if (n >= 1) {
         DrawSideMarkers();
     }
@@ -399,9 +413,11 @@ void frmDicomViewer::RefreshImageControls() {
 }
 
 void frmDicomViewer::SetImageControlsEnabled(bool enabled) {
+    const bool scout = viewer::sliceViewerLink() != nullptr;
     for (const QString &name : viewer::kImageEntries) {
         if (QAction *action = entry(name)) {
-            action->setEnabled(enabled && !viewer::kPendingEntries.contains(name));
+            action->setEnabled(enabled && !viewer::kPendingEntries.contains(name) &&
+                               (scout || !viewer::kScoutEntries.contains(name)));
         }
     }
     m_mouse->setPaletteEnabled(enabled, StretchToFit->isChecked());
@@ -498,9 +514,15 @@ void frmDicomViewer::mSortImages_Click() {
 // back from disk anyway when its images were retrieved or pasted), so Get_Array does not exist.
 void frmDicomViewer::Sort_Images() {
     guarded([this] {
+        // The scout's lines were drawn for positions the sort changes: it starts again empty.
+        viewer::SliceViewerLink *scout = viewer::sliceViewerLink();
+        const bool scoutPending = scout && scout->closeIfVisible();
         m_set->sort();
         RefreshImageControls();
         RefreshOverlays();
+        if (scoutPending) {
+            scout->showWindow();
+        }
     });
 }
 
@@ -700,6 +722,24 @@ void frmDicomViewer::mnuDisplayTextMode_Click() {
                     m_textModes = choices;
                     RefreshOverlays();
                 });
+    });
+}
+
+void frmDicomViewer::mnuDisplaySlice_Click() {
+    guarded([] {
+        if (viewer::SliceViewerLink *scout = viewer::sliceViewerLink()) {
+            scout->scoutSlices();
+        }
+    });
+}
+
+void frmDicomViewer::mnuOpenInSlice_Click() {
+    guarded([this] {
+        viewer::SliceViewerLink *scout = viewer::sliceViewerLink();
+        if (!scout || m_set->count() == 0) {
+            return;
+        }
+        scout->openImage(GetSelectedImage());
     });
 }
 

@@ -57,12 +57,12 @@ public:
     // The image an operation acts on (see viewer::ImageSet::selectedImage).
     std::shared_ptr<toolkit::Image> GetSelectedImage() override;
     // Selects the image at `position` and shows its page.
-    void SelectImage(int position);
+    virtual void SelectImage(int position);
     void ReselectCurrent();
     // Brings the side panel and the status line up to date with the viewer.
     void RefreshImageControls();
     // Enables or disables the entries that need an image.
-    void SetImageControlsEnabled(bool enabled);
+    virtual void SetImageControlsEnabled(bool enabled);
     // Reads DICOM files and appends them in the order given; an unreadable file is reported by
     // name and the others still load. Returns how many were added.
     int OpenFiles(const QStringList &paths);
@@ -72,7 +72,7 @@ public:
     // --- handlers, named after their controls and events
     void mnuOpenDicom_Click();
     void Exit_Click();
-    void DeleteSelected_Click();
+    virtual void DeleteSelected_Click();
     void DeleteAll_Click();
     void mnuCloseImg_Click();
     void SImage_Click();
@@ -88,8 +88,8 @@ public:
     void fraMain_MouseMove();
     // --- mouse functions, label tools and measurements (mousetools.cpp does the work)
     void Mouse_Click(int Index);
-    void Viewer_MouseDown(int Button, int Shift, int X, int Y);
-    void Viewer_MouseMove(int Button, int Shift, int X, int Y);
+    virtual void Viewer_MouseDown(int Button, int Shift, int X, int Y);
+    virtual void Viewer_MouseMove(int Button, int Shift, int X, int Y);
     void Viewer_MouseUp(int Button, int Shift, int X, int Y);
     void Viewer_KeyDown(int KeyCode, int Shift);
     void Viewer_DblClick();
@@ -107,8 +107,12 @@ public:
     // markers.
     void DrawSideMarkers();
     void AnatomicMarkers_Click();
-    void mnuLabel_Click();
+    virtual void mnuLabel_Click();
     void mnuDisplayTextMode_Click();
+    // "Scout Slices": the scout viewer shown, with the series of the selected image drawn on its
+    // scout. "Open in Slice Window": a copy of the selected image in the scout viewer.
+    virtual void mnuDisplaySlice_Click();
+    void mnuOpenInSlice_Click();
     // "Previous Images": the query dialog for the patient on screen, every study of theirs.
     void cmdPreImages_Click();
     // The caption of an emptied viewer.
@@ -146,10 +150,11 @@ public:
     void mnuDataElements_Click();
     // Events of the viewer's listener. Every association is accepted; contexts outside the
     // standard's root are refused. Each event is logged in the Information window.
-    void Viewer_AssociationRequest(const QString &Address, const QString &CalledAE,
-                                   const QString &CallingAE, int Reserved, bool &Accept,
-                                   std::vector<toolkit::ProposedContext> &Contexts);
-    void Viewer_AssociationRequest2(toolkit::IncomingAssociation &Association, bool &Accept);
+    virtual void Viewer_AssociationRequest(const QString &Address, const QString &CalledAE,
+                                           const QString &CallingAE, int Reserved, bool &Accept,
+                                           std::vector<toolkit::ProposedContext> &Contexts);
+    virtual void Viewer_AssociationRequest2(toolkit::IncomingAssociation &Association,
+                                            bool &Accept);
     // With "Copy all Frames as separate images" each frame joins the viewer as its own entry.
     void Viewer_ImageReceived(const std::shared_ptr<toolkit::Image> &Image, bool &AddToViewer,
                               int Reserved1, int Reserved2);
@@ -330,10 +335,14 @@ public:
     QGroupBox *fraMouse = nullptr;
 
 protected:
+    // The scout viewer is a window of this kind: it builds its own menus and loads without the
+    // main viewer's settings, placement and result monitor.
+    enum class Role { Main, Scout };
+    frmDicomViewer(Role role, QWidget *parent);
+
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-private:
     // --- what the mouse functions ask of the window
     int currentPosition() const override;
     void setCurrentPosition(int position) override;
@@ -345,6 +354,20 @@ private:
     void popupContextMenu(QPoint viewerPoint) override;
     QWidget *promptParent() override { return this; }
 
+    // Runs a handler body; a failure reaches the user as a message instead of leaving the slot.
+    void guarded(const std::function<void()> &body);
+    // Logs an incoming association in the Information window as accepted or refused, and
+    // refuses its contexts outside the standard's root.
+    void logAssociation(const QString &Address, const QString &CalledAE, const QString &CallingAE,
+                        bool accepted, std::vector<toolkit::ProposedContext> &Contexts);
+    // A preset button's window on the image (or every image with "All Change").
+    virtual void applyPreset(const QString &button);
+    // A flip, turn or "&Normal" on the image (or every image with "All Change").
+    virtual void orient(const std::function<void(toolkit::Image &)> &change);
+    // The texts "Print" puts at the head of every page: none here.
+    virtual std::vector<viewer::PageText> pageHeader() const { return {}; }
+
+private:
     void Form_Load();
     void Form_Unload();
     void buildPanel();
@@ -352,10 +375,9 @@ private:
     void showPanel(bool shown);
     void showExamLabels();
     void updateStatus(int hoveredPosition = 0, QPoint pointer = QPoint());
-    // Runs a handler body; a failure reaches the user as a message instead of leaving the slot.
-    void guarded(const std::function<void()> &body);
     void connectNetwork();
-    // Appends a marker to the trace box and lets pending window events run.
+    // Appends a marker to the trace box and lets pending window events run; the scout viewer
+    // has no trace box and leaves the events waiting.
     void trace(const QString &marker);
     void setInformationChecked(bool checked);
     // Brings the panel and the exam labels up to date once the received images are in.
@@ -371,9 +393,7 @@ private:
     // The level and width sliders' ranges and values for the image's window.
     void setWindowingRanges(const toolkit::Image &image);
     void refreshZoomControls();
-    void applyPreset(const QString &button);
     void setSmoothingMethod(int magnification, int minification);
-    void orient(const std::function<void(toolkit::Image &)> &change);
     void redrawOverlays(bool all);
     std::optional<viewer::PresetWindow> presetWindow() const;
     void drawAtFullQuality();
@@ -388,11 +408,14 @@ private:
     void moveFrameTo(const QRect &frame);
     std::unique_ptr<clsMonitors> m_monitors;
     // printing, export and import parts
+    // Prints the images on the laid-out pages, each page headed by `header` (may be empty).
     void printImages(const std::vector<std::shared_ptr<toolkit::Image>> &images,
-                     const std::vector<viewer::PrintPage> &pages);
+                     const std::vector<viewer::PrintPage> &pages,
+                     const std::vector<viewer::PageText> &header = {});
     void addImportedImage(std::shared_ptr<toolkit::Image> image);
     bool m_outputBusy = false;
 
+    const Role m_role;
     bool m_presetInProgress = false;
     bool m_savedRendering = false;
     int m_savedMinification = 0;

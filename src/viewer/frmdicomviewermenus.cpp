@@ -3,6 +3,7 @@
 // viewer::kPendingEntries and stay disabled.
 #include "viewer/frmdicomviewer.h"
 
+#include "viewer/menulines.h"
 #include "viewer/viewerconstants.h"
 
 #include <QAction>
@@ -15,36 +16,22 @@ namespace ravlen {
 
 namespace {
 
-using Handler = void (frmDicomViewer::*)();
-
-// One line of a menu: an entry, a separator, or a submenu with its own lines.
-struct Line {
-    const char *name = nullptr; // object name; null for a separator
-    const char *caption = nullptr;
-    Handler handler = nullptr;
-    std::vector<Line> submenu;
-    bool checkable = false;
-    bool isSubmenu = false;
-};
+using Line = viewer::MenuLine<frmDicomViewer>;
+using TopMenu = viewer::TopMenu<frmDicomViewer>;
+using Handler = Line::Handler;
 
 Line item(const char *name, const char *caption, Handler handler = nullptr) {
-    return Line{name, caption, handler, {}, false, false};
+    return Line::item(name, caption, handler);
 }
 Line toggle(const char *name, const char *caption, Handler handler = nullptr) {
-    return Line{name, caption, handler, {}, true, false};
+    return Line::toggle(name, caption, handler);
 }
 Line separator() {
-    return Line{};
+    return Line::separator();
 }
 Line submenu(const char *name, const char *caption, std::vector<Line> lines) {
-    return Line{name, caption, nullptr, std::move(lines), false, true};
+    return Line::sub(name, caption, std::move(lines));
 }
-
-struct TopMenu {
-    const char *name;
-    const char *caption;
-    std::vector<Line> lines;
-};
 
 const std::vector<TopMenu> &menuBarLayout() {
     using F = frmDicomViewer;
@@ -77,7 +64,7 @@ const std::vector<TopMenu> &menuBarLayout() {
           item("mnuDisplayMonitor", "Settings", &F::mnuDisplayMonitor_Click), separator(),
           item("mnuLabel", "Label", &F::mnuLabel_Click),
           item("mnuDisplayElements", "&Data Elements", &F::mnuDisplayElements_Click),
-          item("mnuDisplaySlice", "Scout Slices"),
+          item("mnuDisplaySlice", "Scout Slices", &F::mnuDisplaySlice_Click),
           item("mnuDisplayTextMode", "Text Modes", &F::mnuDisplayTextMode_Click),
           item("cmdSmooth", "S&moothing", &F::cmdSmooth_Click),
           toggle("mnuDisplayEnhance", "Enhance Images", &F::mnuDisplayEnhance_Click),
@@ -103,7 +90,9 @@ const std::vector<TopMenu> &menuBarLayout() {
                    item("LogLevel", "Log Level", &F::LogLevel_Click),
                    item("LogLocation", "Log Location", &F::LogLocation_Click)}),
           separator(), toggle("mViewMenu", "&Tools Panel", &F::mViewMenu_Click)}},
-        {"mnuSeries", "Series", {item("mnuOpenInSlice", "Open in Slice Window")}},
+        {"mnuSeries",
+         "Series",
+         {item("mnuOpenInSlice", "Open in Slice Window", &F::mnuOpenInSlice_Click)}},
         {"mPlayDiv2",
          "&Play",
          {item("mPlayCine", "&Cine", &F::mPlayCine_Click),
@@ -140,41 +129,10 @@ const std::vector<Line> &contextLayout() {
 } // namespace
 
 void frmDicomViewer::buildMenus() {
-    const auto addLines = [this](QMenu *menu, const std::vector<Line> &lines,
-                                 const auto &self) -> void {
-        for (const Line &line : lines) {
-            if (!line.name) {
-                menu->addSeparator();
-                continue;
-            }
-            const QString name = QString::fromLatin1(line.name);
-            if (line.isSubmenu) {
-                QMenu *sub = menu->addMenu(QString::fromLatin1(line.caption));
-                sub->setObjectName(name);
-                sub->menuAction()->setObjectName(name);
-                self(sub, line.submenu, self);
-                continue;
-            }
-            QAction *action = menu->addAction(QString::fromLatin1(line.caption));
-            action->setObjectName(name);
-            action->setCheckable(line.checkable);
-            action->setEnabled(!viewer::kPendingEntries.contains(name));
-            if (const Handler handler = line.handler) {
-                connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
-            }
-        }
-    };
-
-    for (const TopMenu &top : menuBarLayout()) {
-        QMenu *menu = menuBar()->addMenu(QString::fromLatin1(top.caption));
-        menu->setObjectName(QString::fromLatin1(top.name));
-        menu->menuAction()->setObjectName(QString::fromLatin1(top.name));
-        addLines(menu, top.lines, addLines);
-    }
-
+    viewer::addMenuBar(this, menuBar(), menuBarLayout(), viewer::kPendingEntries);
     mnuContext = new QMenu(this);
     mnuContext->setObjectName(QStringLiteral("mnuContext"));
-    addLines(mnuContext, contextLayout(), addLines);
+    viewer::addMenuLines(this, mnuContext, contextLayout(), viewer::kPendingEntries);
     auto *tile = mnuContext->findChild<QMenu *>(QStringLiteral("cmnuTile"));
     for (const viewer::GridSize &grid : viewer::tileLayouts()) {
         QAction *action = tile->addAction(viewer::tileCaption(grid));

@@ -17,6 +17,7 @@
 #include "toolkit/viewercontrol.h"
 #include "viewer/networkwait.h"
 #include "viewer/remotetexts.h"
+#include "viewer/sliceviewerlink.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -81,6 +82,10 @@ void startListeningFromOptions(const QString &portText) {
                            Prompter::Icon::Warning, Prompter::Ok, QString(), nullptr);
         return;
     }
+    // The port may be the scout viewer's since its last retrieval: the main viewer takes it back.
+    if (viewer::SliceViewerLink *scout = viewer::sliceViewerLink()) {
+        scout->releasePort();
+    }
     // A port that cannot be opened is reported by the listener's own message.
     dicomViewer().Viewer->startListening(*port);
 }
@@ -121,6 +126,9 @@ void frmDicomViewer::imagesArrived() {
 }
 
 void frmDicomViewer::trace(const QString &marker) {
+    if (m_role != Role::Main) {
+        return;
+    }
     QTextCursor cursor(tl->document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(marker);
@@ -284,16 +292,22 @@ void frmDicomViewer::Viewer_AssociationRequest(const QString &Address, const QSt
     Accept = true;
     guarded([&] {
         trace(viewer::kTraceAssociation);
-        Information &log = information();
-        log.appendAssociations(viewer::associationCallText(CallingAE, Address, CalledAE));
-        log.appendAssociations(viewer::kAssociationAccepted);
-        for (toolkit::ProposedContext &context : Contexts) {
-            if (!viewer::isStandardAbstractSyntax(context.abstractSyntax)) {
-                context.result = viewer::kAbstractSyntaxNotSupported;
-            }
-        }
-        log.appendAssociations(viewer::kCrLf);
+        logAssociation(Address, CalledAE, CallingAE, true, Contexts);
     });
+}
+
+void frmDicomViewer::logAssociation(const QString &Address, const QString &CalledAE,
+                                    const QString &CallingAE, bool accepted,
+                                    std::vector<toolkit::ProposedContext> &Contexts) {
+    Information &log = information();
+    log.appendAssociations(viewer::associationCallText(CallingAE, Address, CalledAE));
+    log.appendAssociations(accepted ? viewer::kAssociationAccepted : viewer::kAssociationRejected);
+    for (toolkit::ProposedContext &context : Contexts) {
+        if (!viewer::isStandardAbstractSyntax(context.abstractSyntax)) {
+            context.result = viewer::kAbstractSyntaxNotSupported;
+        }
+    }
+    log.appendAssociations(viewer::kCrLf);
 }
 
 void frmDicomViewer::Viewer_AssociationRequest2(toolkit::IncomingAssociation &Association,

@@ -44,7 +44,7 @@ void frmDicomViewer::PrintWindows_Click() {
             images.push_back(collection.item(p));
             sizes.push_back(printedSize(*images.back()));
         }
-        printImages(images, viewer::layoutAllImages(sizes));
+        printImages(images, viewer::layoutAllImages(sizes), pageHeader());
     });
 }
 
@@ -67,7 +67,8 @@ void frmDicomViewer::cmnuPrintSelImage_Click() {
 }
 
 void frmDicomViewer::printImages(const std::vector<std::shared_ptr<toolkit::Image>> &images,
-                                 const std::vector<viewer::PrintPage> &pages) {
+                                 const std::vector<viewer::PrintPage> &pages,
+                                 const std::vector<viewer::PageText> &header) {
     if (pages.empty()) {
         return; // the document ends before its first page: nothing goes to the printer
     }
@@ -108,7 +109,8 @@ void frmDicomViewer::printImages(const std::vector<std::shared_ptr<toolkit::Imag
                 }
                 // The windows keep painting between images of a long job.
                 QCoreApplication::processEvents();
-            });
+            },
+            header);
     } catch (...) {
         delete progress.data();
         if (alive) {

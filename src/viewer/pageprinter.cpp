@@ -72,7 +72,8 @@ void preparePrinter(QPrinter &printer, const PrintTarget &target) {
 
 int printPages(QPrinter &printer, const std::vector<PrintPage> &pages,
                const std::function<PrintItem(int index)> &item,
-               const std::function<void(int done)> &afterImage) {
+               const std::function<void(int done)> &afterImage,
+               const std::vector<PageText> &header) {
     if (pages.empty()) {
         return 0;
     }
@@ -108,13 +109,21 @@ int printPages(QPrinter &printer, const std::vector<PrintPage> &pages,
         font.setPointSizeF(kPrintFontPoints);
         painter.setFont(font);
         painter.setPen(Qt::black);
+        // A text's top-left corner sits at its position, as a printed line starts.
+        const auto printText = [&](QPoint twips, const QString &text) {
+            const QPointF at(twips.x() * scale, twips.y() * scale);
+            painter.drawText(QRectF(at, QSizeF(printer.width(), printer.height())),
+                             Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, text);
+        };
+        for (const PageText &text : header) {
+            if (!text.text.isEmpty()) {
+                printText(text.at, text.text);
+            }
+        }
         for (const PlacedImage &placed : page) {
             const PrintItem what = item(placed.index);
             if (!what.number.isEmpty()) {
-                // The number's top-left corner sits at the position, as a printed line starts.
-                const QPointF at(placed.number.x() * scale, placed.number.y() * scale);
-                painter.drawText(QRectF(at, QSizeF(printer.width(), printer.height())),
-                                 Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, what.number);
+                printText(placed.number, what.number);
             }
             if (!what.picture.isNull() && !placed.picture.isEmpty()) {
                 painter.drawImage(device(placed.picture), what.picture);

@@ -46,11 +46,13 @@ struct PrintItem {
 
 // Prints the pages, mapping twips through the printer's resolution: for each placed image
 // `item(index)` gives what to print, and `afterImage(done)` runs once it is drawn (progress,
-// pending events). A page is started only when something is drawn on it, so the document
-// never ends with a blank page; with no pages the printer is not opened at all. Returns the
-// number of pages printed. Throws ToolkitError when the printer cannot be opened.
+// pending events). Every page starts with the `header` texts, in order, before its first
+// image. A page is started only when something is drawn on it, so the document never ends
+// with a blank page; with no pages the printer is not opened at all. Returns the number of
+// pages printed. Throws ToolkitError when the printer cannot be opened.
 int printPages(QPrinter &printer, const std::vector<PrintPage> &pages,
                const std::function<PrintItem(int index)> &item,
-               const std::function<void(int done)> &afterImage = {});
+               const std::function<void(int done)> &afterImage = {},
+               const std::vector<PageText> &header = {});
 
 } // namespace ravlen::viewer

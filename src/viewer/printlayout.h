@@ -53,6 +53,12 @@ struct PlacedImage {
 
 using PrintPage = std::vector<PlacedImage>;
 
+// A text printed on every page, its top-left corner at `at` (twips).
+struct PageText {
+    QPoint at;
+    QString text;
+};
+
 // Every image, six to a page, in the order given; no images give no pages.
 std::vector<PrintPage> layoutAllImages(const std::vector<QSize> &imageSizes);
 

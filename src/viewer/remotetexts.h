@@ -45,6 +45,7 @@ inline constexpr int kLogOnByLevel = 1; // what "Log Level" writes
 QString associationCallText(const QString &callingAE, const QString &address,
                             const QString &calledAE);
 inline const QString kAssociationAccepted = QStringLiteral(" ACCEPTED");
+inline const QString kAssociationRejected = QStringLiteral(" REJECTED");
 
 // Whether a proposed abstract syntax lies under the standard's root "1.2.840.10008."; others
 // (private roots, UIDs too short to tell) are refused with kAbstractSyntaxNotSupported.

@@ -39,10 +39,11 @@ inline constexpr int kMouseSelect = 1;
 // Menu entries (and the panel's "Previous Images" button) whose features are not built yet:
 // they exist with their captions and stay disabled, whatever SetImageControlsEnabled asks.
 // A feature removes its entries from here.
-inline const QStringList kPendingEntries = {
-    // Display
+inline const QStringList kPendingEntries = {};
+
+// Entries that work through the scout viewer: enabled only in programs that have it.
+inline const QStringList kScoutEntries = {
     QStringLiteral("mnuDisplaySlice"),
-    // Series
     QStringLiteral("mnuOpenInSlice"),
 };
 
@@ -71,6 +72,8 @@ inline const QStringList kImageEntries = {
     QStringLiteral("cmnuFlipVertical"),
     QStringLiteral("cmnuRotateClockwise"),
     QStringLiteral("cmnuRotateCounterClockwise"),
+    QStringLiteral("mnuDisplaySlice"),
+    QStringLiteral("mnuOpenInSlice"),
 };
 
 } // namespace ravlen::viewer

@@ -1,6 +1,7 @@
 // The main viewer as the destination of the query dialog's retrievals, and its "&Retrieve"
 // command.
 #include "viewer/frmdicomviewer.h"
+#include "viewer/viewerretrievetarget.h"
 
 #include "component/clsexam.h"
 #include "network/retrievedialog.h"
@@ -8,6 +9,7 @@
 #include "toolkit/image.h"
 #include "toolkit/imagecollection.h"
 #include "toolkit/viewercontrol.h"
+#include "viewer/sliceviewerlink.h"
 
 #include <QCoreApplication>
 #include <QPlainTextEdit>
@@ -22,63 +24,8 @@ namespace {
 // slices does not redraw the grid once per slice.
 constexpr int kBatchRedrawMs = 100;
 
-class ViewerRetrieveTarget : public network::RetrieveTarget {
-public:
-    void showWindow() override {
-        frmDicomViewer &v = dicomViewer();
-        v.show();
-        v.raise();
-    }
-    void setBusy(bool busy) override {
-        frmDicomViewer &v = dicomViewer();
-        if (busy) {
-            v.setCursor(Qt::WaitCursor);
-        } else {
-            v.unsetCursor();
-        }
-    }
-    void appendTrace(const QString &marker) override {
-        QTextCursor cursor(dicomViewer().tl->document());
-        cursor.movePosition(QTextCursor::End);
-        cursor.insertText(marker);
-        QCoreApplication::processEvents();
-    }
-    bool startListening(int port) override { return dicomViewer().Viewer->startListening(port); }
-    void stopListening() override { dicomViewer().Viewer->stopListening(); }
-    void setAsyncReceive(bool on) override { dicomViewer().Viewer->setAsyncReceive(on); }
-
-    void addRetrievedImage(const std::shared_ptr<toolkit::Image> &image, bool first) override {
-        frmDicomViewer &v = dicomViewer();
-        v.Viewer->images().add(image);
-        if (first) {
-            v.InitImage(); // drawn at once, with the exam's labels
-            return;
-        }
-        try {
-            image->applyDefaultWindow();
-        } catch (...) {
-            // InitImage at the end of the retrieval reports images without a usable window.
-        }
-        if (m_redrawPending) {
-            return;
-        }
-        m_redrawPending = true;
-        QTimer::singleShot(kBatchRedrawMs, &v, [this] {
-            m_redrawPending = false;
-            frmDicomViewer &w = dicomViewer();
-            w.imageSet().imagesChanged(currentExam());
-            w.Viewer->refresh();
-            w.RefreshImageControls();
-        });
-    }
-    void InitImage() override { dicomViewer().InitImage(); }
-
-private:
-    bool m_redrawPending = false;
-};
-
 network::RetrieveTarget *mainViewerTarget() {
-    static ViewerRetrieveTarget target;
+    static viewer::ViewerRetrieveTarget target;
     return &target;
 }
 
@@ -87,6 +34,81 @@ network::RetrieveTarget *mainViewerTarget() {
     (network::setMainRetrieveTarget(&mainViewerTarget), true);
 
 } // namespace
+
+namespace viewer {
+
+frmDicomViewer &ViewerRetrieveTarget::window() {
+    return dicomViewer();
+}
+
+void ViewerRetrieveTarget::showWindow() {
+    frmDicomViewer &v = window();
+    v.show();
+    v.raise();
+}
+
+void ViewerRetrieveTarget::setBusy(bool busy) {
+    frmDicomViewer &v = window();
+    if (busy) {
+        v.setCursor(Qt::WaitCursor);
+    } else {
+        v.unsetCursor();
+    }
+}
+
+void ViewerRetrieveTarget::appendTrace(const QString &marker) {
+    QTextCursor cursor(dicomViewer().tl->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(marker);
+    QCoreApplication::processEvents();
+}
+
+bool ViewerRetrieveTarget::startListening(int port) {
+    // The component listens on one port: a retrieval into the scout viewer may hold it.
+    if (SliceViewerLink *scout = sliceViewerLink()) {
+        scout->releasePort();
+    }
+    return window().Viewer->startListening(port);
+}
+
+void ViewerRetrieveTarget::stopListening() {
+    window().Viewer->stopListening();
+}
+
+void ViewerRetrieveTarget::setAsyncReceive(bool on) {
+    window().Viewer->setAsyncReceive(on);
+}
+
+void ViewerRetrieveTarget::addRetrievedImage(const std::shared_ptr<toolkit::Image> &image,
+                                             bool first) {
+    frmDicomViewer &v = window();
+    v.Viewer->images().add(image);
+    if (first) {
+        v.InitImage(); // drawn at once, with the exam's labels
+        return;
+    }
+    try {
+        image->applyDefaultWindow();
+    } catch (...) {
+        // InitImage at the end of the retrieval reports images without a usable window.
+    }
+    if (m_redrawPending) {
+        return;
+    }
+    m_redrawPending = true;
+    QTimer::singleShot(kBatchRedrawMs, &v, [this, &v] {
+        m_redrawPending = false;
+        v.imageSet().imagesChanged(currentExam());
+        v.Viewer->refresh();
+        v.RefreshImageControls();
+    });
+}
+
+void ViewerRetrieveTarget::InitImage() {
+    window().InitImage();
+}
+
+} // namespace viewer
 
 void frmDicomViewer::Retrieve_Click() {
     guarded([this] {

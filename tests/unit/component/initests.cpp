@@ -140,6 +140,21 @@ protected:
     QString stored(const QString &key) const { return store.get("PACS", "Viewer", key, "-"); }
 };
 
+TEST_F(SaveOptionsTest, ImageRootIsReadAndSurvivesOk) {
+    folder.write("ImageRoot = /srv/images/store \r\n");
+    OptionsValues values;
+    modStart::loadNetworkOptions(values);
+    EXPECT_EQ(values.ImageRoot, "/srv/images/store");
+    saveOptions(values); // the options dialog's OK writes the file anew
+    OptionsValues again;
+    modStart::loadNetworkOptions(again);
+    EXPECT_EQ(again.ImageRoot, "/srv/images/store");
+
+    folder.write("QServerIP = x\r\n");
+    modStart::loadNetworkOptions(values);
+    EXPECT_TRUE(values.ImageRoot.isEmpty()) << "absent: no image store, not \"0\"";
+}
+
 TEST_F(SaveOptionsTest, WritesTwelveLinesInOrderAsTyped) {
     OptionsValues values;
     values.RemoteNode = "pacs.local";

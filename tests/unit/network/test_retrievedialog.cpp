@@ -89,7 +89,8 @@ protected:
     ScriptedPrompter *prompts = nullptr;
 };
 
-TEST_F(RetrieveDialogTest, SliceStaysDisabledAndCloseUnloads) {
+// This program has no scout viewer, so "Slice" has nowhere to retrieve to.
+TEST_F(RetrieveDialogTest, SliceNeedsTheScoutViewerAndCloseUnloads) {
     RetrieveDialog &d = retrieveDialog();
     EXPECT_FALSE(d.cmdRetSlice->isEnabled());
     d.show();

@@ -189,15 +189,15 @@ void frmSliceViewer::buildToolbar() {
     tbarMain->setObjectName(QStringLiteral("tbarMain"));
     tbarMain->setMovable(false);
     tbarMain->setIconSize(QSize(24, 24));
-    for (const ToolButtonSpec &spec : kToolButtons) {
-        if (!spec.key) {
+    for (const ToolButtonSpec &tool : kToolButtons) {
+        if (!tool.key) {
             tbarMain->addSeparator();
             continue;
         }
-        const QString key = QString::fromLatin1(spec.key);
+        const QString key = QString::fromLatin1(tool.key);
         QAction *action = tbarMain->addAction(scout::toolbarIcon(key), QString());
         action->setObjectName(key);
-        action->setToolTip(QString::fromLatin1(spec.tooltip));
+        action->setToolTip(QString::fromLatin1(tool.tooltip));
         action->setEnabled(!kNoActionEntries.contains(key));
         connect(action, &QAction::triggered, this, [this, key] { tbarMain_ButtonClick(key); });
     }

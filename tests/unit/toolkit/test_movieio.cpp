@@ -64,10 +64,10 @@ TEST(MovieFrameRate, TakesTheFirstUsableOfTheThreeElementsElseTen) {
 
 TEST(AviMovie, RoundTripKeepsFramesOrderSizeAndRate) {
     QTemporaryDir dir;
-    FramesSpec spec = testdata::framesSpec(
+    FramesSpec frames = testdata::framesSpec(
         65, 47, 12); // an odd width: rows are padded in memory, packed in the pipe
-    spec.cineRate = "12";
-    auto image = greyFrames(spec);
+    frames.cineRate = "12";
+    auto image = greyFrames(frames);
     const QString avi = dir.filePath("loop.avi");
     int reports = 0;
     WorkProgress progress;

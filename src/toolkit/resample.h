@@ -72,6 +72,11 @@ void resampleInto(const Source &source, int sourceWidth, int sourceHeight, const
                 std::fill(q, q + rowValues, std::uint8_t(0));
                 continue;
             }
+            if (j > ys.begin && ys.index[j] == ys.index[j - 1]) {
+                // Magnified, several output rows show the same source row: copy the one made.
+                std::copy(q - outStride, q - outStride + rowValues, q);
+                continue;
+            }
             detail::clearOutside(q, xs.begin, xs.end, outWidth, Channels);
             const auto row = source.row(ys.index[j]);
             for (int i = xs.begin; i < xs.end; ++i) {

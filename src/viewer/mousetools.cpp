@@ -12,7 +12,6 @@
 #include "viewer/paletteicons.h"
 
 #include <QButtonGroup>
-#include <QColor>
 #include <QGroupBox>
 #include <QToolButton>
 
@@ -157,9 +156,7 @@ void MouseTools::press(int Button, int Shift, int X, int Y) {
         m_viewer.setAutoRedraw(true);
         MagnifierImage = m_viewer.images().item(m_viewer.images().count());
         MagnifierImage->setStretch(false);
-        // A thin light frame sets the glass off from the picture beneath it.
-        m_viewer.setBorderColour(MagnifierImage.get(), QColor(230, 230, 230));
-        MagnifierImage->setBorder(1);
+        MagnifierImage->setBorder(0); // the viewer frames an image drawn over the grid
         // The true pixels, enlarged: a looking glass shows the pixel grid rather than a blur.
         MagnifierImage->setMagnificationMethod(1);
         // The glass shows the frame under it rather than playing on its own clock.
